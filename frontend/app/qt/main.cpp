@@ -1,0 +1,37 @@
+// brindle's entry on Linux. Single-file mode never creates a toolkit object, so it runs without
+// a display.
+
+#include <string>
+
+#include "core/engine_runner.h"
+#include "core/startup.h"
+#include "os/host_platform.h"
+
+namespace {
+
+// The command tail: the arguments after the program's name, joined by single blanks.
+std::string commandTail(int argc, char** argv) {
+    std::string tail;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) tail += ' ';
+        tail += argv[i];
+    }
+    return tail;
+}
+
+brindle::FrontEndState frontEndState;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    brindle::Platform& platform = brindle::hostPlatform();
+    const std::string tail = commandTail(argc, argv);
+    brindle::fillFrontEndState(platform, frontEndState);
+
+    if (brindle::startModeFor(tail) == brindle::StartMode::SingleFile) {
+        brindle::decompileAndShow(platform, frontEndState, tail);
+        return 0;
+    }
+    // Window mode: the main window is created and run modally here.
+    return 0;
+}

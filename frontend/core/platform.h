@@ -1,0 +1,67 @@
+#pragma once
+// Everything the core needs from the operating system, behind one interface. frontend/os has
+// one implementation per platform; tests may hand in their own.
+
+#include <memory>
+#include <string>
+
+#include "core/path_style.h"
+#include "core/process_command.h"
+
+namespace brindle {
+
+enum class ShowState { Hidden, Maximized };
+
+// The platform's fixed choices, handed to the core as values.
+struct PlatformDefaults {
+    const char* sourceFolder;   // "C:\Tarnwick\Servlets"
+    const char* viewerCommand;  // "Notepad.exe " (with its trailing blank)
+    const char* folderOpener;   // "Explorer.exe "
+    const char* engineName;     // "Jad.exe"
+    const char* registrarName;  // "Typebind.exe"
+};
+
+struct FolderEntry {
+    std::string name;
+    bool isDirectory = false;
+};
+
+// One open folder search; closed when destroyed.
+class FolderSearch {
+public:
+    virtual ~FolderSearch() = default;
+    // Fills entry with the next entry in the platform's order; false when there is none.
+    virtual bool next(FolderEntry& entry) = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    virtual const PathStyle& pathStyle() const = 0;
+    virtual const PlatformDefaults& defaults() const = 0;
+
+    // The folder the engine lives in, without a trailing separator; empty when unknown.
+    virtual std::string windowsFolder() = 0;
+    // Full path of the running program file; empty when unknown.
+    virtual std::string programPath() = 0;
+    virtual bool setCurrentDirectory(const std::string& folder) = 0;
+
+    // Starts the command as a new process and blocks until it ends. False when it could not be
+    // started.
+    virtual bool runAndWait(const ProcessCommand& command, ShowState show) = 0;
+    // Starts the command and returns at once. False when it could not be started.
+    virtual bool start(const ProcessCommand& command, ShowState show) = 0;
+
+    // Makes a file deletable (clears read-only and the like); never follows a symbolic link.
+    virtual void clearAttributes(const std::string& path) = 0;
+    virtual void deleteFile(const std::string& path) = 0;
+
+    // Opens a search of a folder with a pattern ending in "*.*" (the folder part ends in the
+    // separator). Null when the folder cannot be read.
+    virtual std::unique_ptr<FolderSearch> findFirst(const std::string& pattern) = 0;
+    // Creates one folder; an existing folder or a failure is not reported.
+    virtual void createFolder(const std::string& path) = 0;
+};
+
+}  // namespace brindle

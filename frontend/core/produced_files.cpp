@@ -1,0 +1,33 @@
+#include "core/produced_files.h"
+
+#include <utility>
+
+namespace brindle {
+
+void ProducedFiles::clear() {
+    const std::lock_guard lock(mutex_);
+    paths_.clear();
+}
+
+void ProducedFiles::append(std::string path) {
+    const std::lock_guard lock(mutex_);
+    paths_.push_back(std::move(path));
+}
+
+std::size_t ProducedFiles::size() const {
+    const std::lock_guard lock(mutex_);
+    return paths_.size();
+}
+
+std::optional<std::string> ProducedFiles::at(std::size_t index) const {
+    const std::lock_guard lock(mutex_);
+    if (index >= paths_.size()) return std::nullopt;
+    return paths_[index];
+}
+
+std::vector<std::string> ProducedFiles::snapshot() const {
+    const std::lock_guard lock(mutex_);
+    return paths_;
+}
+
+}  // namespace brindle

@@ -1,0 +1,131 @@
+// The host platform on Linux: POSIX calls and UTF-8 texts.
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+#include <thread>
+#include <vector>
+
+#include "core/path_rules.h"
+#include "os/host_platform.h"
+#include "os/posix/spawn.h"
+
+namespace brindle {
+namespace {
+
+void upperAscii(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+}
+
+constexpr PathStyle kPosixStyle{'/', 1, nullptr, upperAscii};
+
+constexpr PlatformDefaults kPosixDefaults{
+    "/opt/tarnwick/servlets", "xdg-open ", "xdg-open ", "jad", "typebind"};
+
+class PosixFolderSearch final : public FolderSearch {
+public:
+    PosixFolderSearch(DIR* dir, std::string folder) : dir_(dir), folder_(std::move(folder)) {}
+    ~PosixFolderSearch() override { closedir(dir_); }
+    PosixFolderSearch(const PosixFolderSearch&) = delete;
+    PosixFolderSearch& operator=(const PosixFolderSearch&) = delete;
+
+    bool next(FolderEntry& entry) override {
+        while (const dirent* found = readdir(dir_)) {
+            struct stat info {};
+            const std::string path = folder_ + found->d_name;
+            if (lstat(path.c_str(), &info) != 0) continue;
+            bool isDirectory = S_ISDIR(info.st_mode);
+            if (S_ISLNK(info.st_mode)) {
+                // A link to a folder could lead back to an ancestor or walk a folder twice;
+                // the batch follows real folders only. Links to files are kept.
+                struct stat target {};
+                if (stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) continue;
+            }
+            entry.name = found->d_name;
+            entry.isDirectory = isDirectory;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    DIR* dir_;
+    std::string folder_;
+};
+
+class PosixPlatform final : public Platform {
+public:
+    const PathStyle& pathStyle() const override { return kPosixStyle; }
+    const PlatformDefaults& defaults() const override { return kPosixDefaults; }
+
+    // The engine is installed beside the front-end.
+    std::string windowsFolder() override {
+        std::string folder = folderOf(programPath(), kPosixStyle);
+        if (folder.size() > 1) folder.pop_back();
+        return folder;
+    }
+
+    std::string programPath() override {
+        std::vector<char> buffer(4096);
+        for (;;) {
+            const ssize_t got = readlink("/proc/self/exe", buffer.data(), buffer.size());
+            if (got < 0) return {};
+            if (static_cast<std::size_t>(got) < buffer.size()) {
+                return std::string(buffer.data(), static_cast<std::size_t>(got));
+            }
+            buffer.resize(buffer.size() * 2);
+        }
+    }
+
+    bool setCurrentDirectory(const std::string& folder) override {
+        return chdir(folder.c_str()) == 0;
+    }
+
+    bool runAndWait(const ProcessCommand& command, ShowState) override {
+        const pid_t pid = posix::spawn(command.argv);
+        if (pid < 0) return false;
+        posix::waitFor(pid);
+        return true;
+    }
+
+    bool start(const ProcessCommand& command, ShowState) override {
+        const pid_t pid = posix::spawn(command.argv);
+        if (pid < 0) return false;
+        // Nobody waits for a viewer, but its exit must still be collected.
+        std::thread([pid] { posix::waitFor(pid); }).detach();
+        return true;
+    }
+
+    void clearAttributes(const std::string& path) override {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            chmod(path.c_str(), (info.st_mode & 07777) | S_IRUSR | S_IWUSR);
+        }
+    }
+
+    void deleteFile(const std::string& path) override { unlink(path.c_str()); }
+
+    std::unique_ptr<FolderSearch> findFirst(const std::string& pattern) override {
+        const std::string folder = folderOf(pattern, kPosixStyle);
+        DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+        if (dir == nullptr) return nullptr;
+        return std::make_unique<PosixFolderSearch>(dir, folder);
+    }
+
+    void createFolder(const std::string& path) override { mkdir(path.c_str(), 0777); }
+};
+
+}  // namespace
+
+Platform& hostPlatform() {
+    static PosixPlatform platform;
+    return platform;
+}
+
+const Texts& hostTexts() { return utf8Texts(); }
+
+}  // namespace brindle
