@@ -1,0 +1,51 @@
+// The Windows table must say exactly what the Linux table says, in code page 936.
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <string>
+
+#include "texts/texts.h"
+
+namespace brindle {
+namespace {
+
+std::string fromCp936(const std::string& bytes) {
+    iconv_t convert = iconv_open("UTF-8", "CP936");
+    EXPECT_NE(convert, reinterpret_cast<iconv_t>(-1));
+    std::string in = bytes;
+    std::string out(bytes.size() * 3, '\0');
+    char* inPtr = in.data();
+    char* outPtr = out.data();
+    std::size_t inLeft = in.size();
+    std::size_t outLeft = out.size();
+    const std::size_t done = iconv(convert, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(convert);
+    EXPECT_NE(done, static_cast<std::size_t>(-1)) << "not valid code page 936: " << bytes;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+TEST(Texts, WindowsTableIsTheLinuxTableInCodePage936) {
+    const Texts& gb = gb2312Texts();
+    const Texts& utf8 = utf8Texts();
+    const char* const Texts::*fields[] = {&Texts::startBatch, &Texts::stopBatch,
+                                          &Texts::batchDonePrefix, &Texts::batchDoneSuffix,
+                                          &Texts::systemNotice};
+    for (const auto field : fields) {
+        EXPECT_EQ(fromCp936(gb.*field), utf8.*field);
+    }
+    static_assert(sizeof(Texts) == sizeof fields / sizeof fields[0] * sizeof(const char*),
+                  "every text is compared");
+}
+
+TEST(Texts, LinuxTableHoldsTheTextsAsShown) {
+    EXPECT_STREQ(utf8Texts().stopBatch, "停止反编译(&S)");
+    EXPECT_STREQ(utf8Texts().startBatch, "开始反编译(&G)");
+    EXPECT_STREQ(utf8Texts().batchDonePrefix, "反编译完成，共创建了 ");
+    EXPECT_STREQ(utf8Texts().batchDoneSuffix, " 个文件！");
+    EXPECT_STREQ(utf8Texts().systemNotice, "系统提示");
+}
+
+}  // namespace
+}  // namespace brindle
