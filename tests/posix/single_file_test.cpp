@@ -1,0 +1,203 @@
+// brindle started with a class file, in a temporary program folder: the engine (a recording
+// fake, or the real adapter) and the viewer (a recording fake) are where brindle expects them.
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "fakes/fake_log.h"
+#include "support/temp_folder.h"
+
+namespace brindle {
+namespace {
+
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
+using testing::TempFolder;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs program with args and environment, no shell; its exit code.
+int run(const std::string& program, const Args& args, const Args& environment) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The viewer is not waited for: wait for its record to appear.
+std::vector<Args> waitForCalls(const fs::path& log, std::size_t count) {
+    for (int i = 0; i < 500; ++i) {
+        auto calls = fakes::readCalls(log.string());
+        if (calls.size() >= count) return calls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return fakes::readCalls(log.string());
+}
+
+// A program folder holding brindle, optionally the fake engine as jad, and a fake viewer.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(const std::string& name) : folder_(temp_.path() / name) {
+        fs::create_directories(folder_);
+        fs::copy_file(BRINDLE_EXE, brindle());
+        fs::create_directories(tools());
+        fs::copy_file(FAKE_VIEWER, viewer());
+        // A viewer named xdg-open, found in PATH when no ShellApp.ini names one.
+        fs::copy_file(FAKE_VIEWER, tools() / "xdg-open");
+    }
+
+    fs::path path() const { return folder_; }
+    fs::path brindle() const { return folder_ / "brindle"; }
+    fs::path engine() const { return folder_ / "jad"; }
+    fs::path engineLog() const { return folder_ / "jad.log"; }
+    fs::path tools() const { return temp_.path() / "tools 工具"; }
+    fs::path viewer() const { return tools() / "my viewer"; }
+    fs::path viewerLog() const { return tools() / "my viewer.log"; }
+    fs::path pathViewerLog() const { return tools() / "xdg-open.log"; }
+    fs::path scratch() const { return temp_.path(); }
+
+    void installFakeEngine() const { fs::copy_file(FAKE_ENGINE, engine()); }
+    void nameViewer() const { writeFile(folder_ / "ShellApp.ini", viewer().string() + "\r\n"); }
+    void nameOutput(const fs::path& out) const {
+        writeFile(folder_ / "CodeOut.ini", out.string() + "\r\n");
+    }
+
+    int start(const Args& args) const {
+        // No DISPLAY: single-file mode must never need one.
+        return run(brindle().string(), args, {"PATH=" + tools().string() + ":/usr/bin:/bin"});
+    }
+
+private:
+    TempFolder temp_;
+    fs::path folder_;
+};
+
+TEST(SingleFile, RunsTheEngineThenTheViewerOnTheExpectedFile) {
+    const ProgramFolder program("prog 程序 \"q\" $x");
+    program.installFakeEngine();
+    program.nameViewer();
+    const fs::path out = program.scratch() / "out 输出 ;&";
+    fs::create_directories(out);
+    program.nameOutput(out);
+    const fs::path source = program.scratch() / "src 'a' $HOME;&\\\n 源码";
+    fs::create_directories(source);
+    const std::string classFile = (source / "Foo$Bar.class").string();
+    writeFile(classFile, "not really a class");
+
+    // A read-only result of an earlier run goes before the engine runs.
+    const fs::path expected = out / "Foo$Bar.java";
+    writeFile(expected, "stale");
+    fs::permissions(expected, fs::perms::owner_read);
+
+    ASSERT_EQ(program.start({classFile}), 0);
+
+    EXPECT_EQ(fakes::readCalls(program.engineLog().string()),
+              (std::vector<Args>{{"-sjava", "-8", "-ff", "-d" + out.string(), classFile}}));
+    EXPECT_NE(readFile(expected).find("fake engine"), std::string::npos);
+    EXPECT_EQ(waitForCalls(program.viewerLog(), 1), (std::vector<Args>{{expected.string()}}));
+}
+
+TEST(SingleFile, WithoutSettingsFilesUsesTheDefaults) {
+    const ProgramFolder program("prog");
+    program.installFakeEngine();
+    // The arguments are joined by single blanks into one class argument.
+    ASSERT_EQ(program.start({"/nowhere/My", "Foo.class"}), 0);
+
+    const fs::path out = program.path() / "JavaSourceCode";
+    EXPECT_EQ(fakes::readCalls(program.engineLog().string()),
+              (std::vector<Args>{{"-sjava", "-8", "-ff", "-d" + out.string(), "/nowhere/My Foo.class"}}));
+    EXPECT_EQ(waitForCalls(program.pathViewerLog(), 1),
+              (std::vector<Args>{{(out / "My Foo.java").string()}}));
+}
+
+TEST(SingleFile, MissingEngineStillRemovesTheStaleResultAndStartsTheViewer) {
+    const ProgramFolder program("prog");
+    program.nameViewer();
+    const fs::path out = program.scratch() / "out";
+    fs::create_directories(out);
+    program.nameOutput(out);
+    writeFile(out / "Foo.java", "stale");
+    fs::permissions(out / "Foo.java", fs::perms::owner_read);
+
+    ASSERT_EQ(program.start({"/lib/Foo.class"}), 0);
+
+    EXPECT_FALSE(fs::exists(out / "Foo.java"));
+    EXPECT_EQ(waitForCalls(program.viewerLog(), 1), (std::vector<Args>{{(out / "Foo.java").string()}}));
+}
+
+TEST(SingleFile, StaleResultThatIsALinkRemovesOnlyTheLink) {
+    const ProgramFolder program("prog");
+    const fs::path out = program.scratch() / "out";
+    fs::create_directories(out);
+    program.nameOutput(out);
+    const fs::path elsewhere = program.scratch() / "precious.txt";
+    writeFile(elsewhere, "keep");
+    fs::permissions(elsewhere, fs::perms::owner_read);
+    fs::create_symlink(elsewhere, out / "Foo.java");
+
+    ASSERT_EQ(program.start({"/lib/Foo.class"}), 0);
+
+    EXPECT_FALSE(fs::is_symlink(out / "Foo.java"));
+    EXPECT_EQ(readFile(elsewhere), "keep");
+    EXPECT_EQ(fs::status(elsewhere).permissions(), fs::perms::owner_read);
+}
+
+TEST(SingleFile, EmptyCommandTailRunsNoEngine) {
+    const ProgramFolder program("prog");
+    program.installFakeEngine();
+    EXPECT_EQ(program.start({}), 0);
+    EXPECT_TRUE(fakes::readCalls(program.engineLog().string()).empty());
+}
+
+#ifdef JAD_EXE
+// javac compiles a small class into a folder; brindle with the real adapter decompiles it.
+TEST(SingleFile, RealAdapterDecompilesAndTheViewerGetsTheSource) {
+    const ProgramFolder program("prog 程序");
+    fs::copy_file(JAD_EXE, program.engine());
+    program.nameViewer();
+    const fs::path source = program.scratch() / "src 源码";
+    fs::create_directories(source);
+    writeFile(source / "Greeter.java",
+              "public class Greeter {\n"
+              "    public String greet(java.util.List<String> names) {\n"
+              "        return \"hello \" + names.get(0);\n"
+              "    }\n"
+              "}\n");
+    ASSERT_EQ(run("/usr/bin/javac", {"-d", source.string(), (source / "Greeter.java").string()},
+                  {"PATH=/usr/bin:/bin"}),
+              0);
+
+    ASSERT_EQ(program.start({(source / "Greeter.class").string()}), 0);
+
+    const fs::path expected = program.path() / "JavaSourceCode" / "Greeter.java";
+    const std::string decompiled = readFile(expected);
+    EXPECT_NE(decompiled.find("public class Greeter"), std::string::npos) << decompiled;
+    EXPECT_NE(decompiled.find("List<String>"), std::string::npos) << decompiled;
+    EXPECT_EQ(waitForCalls(program.viewerLog(), 1), (std::vector<Args>{{expected.string()}}));
+}
+#endif
+
+}  // namespace
+}  // namespace brindle
