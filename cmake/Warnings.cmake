@@ -18,3 +18,9 @@ if(BRINDLE_TSAN)
   target_compile_options(brindle_warnings INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
   target_link_options(brindle_warnings INTERFACE -fsanitize=thread)
 endif()
+
+# GCC 12 reports a false -Wrestrict inside libstdc++ for some string concatenations
+# (GCC bug 105329); it is fixed in GCC 13.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+  target_compile_options(brindle_warnings INTERFACE -Wno-restrict)
+endif()

@@ -1,0 +1,212 @@
+// Brindle.exe in a temporary program folder of a throw-away Wine prefix. Texts are ANSI bytes
+// of code page 936 (the prefix runs with a Chinese locale), so every path here is spelled in
+// those bytes.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "fakes/fake_log.h"
+
+namespace brindle {
+namespace {
+
+using Calls = std::vector<std::vector<std::string>>;
+
+const std::string kChinese = "\xb3\xcc\xd0\xf2";  // 程序
+const std::string kTrailBackslash = "\x94\x5c";   // 擻, whose trail byte is a backslash
+
+// Wine shows the Linux file system as drive Z:.
+std::string fromLinuxPath(std::string path) {
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return "Z:" + path;
+}
+
+std::string windowsFolder() {
+    char buffer[MAX_PATH];
+    return std::string(buffer, GetWindowsDirectoryA(buffer, MAX_PATH));
+}
+
+std::string readFile(const std::string& path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Starts commandLine exactly as given and waits for the process; its exit code.
+DWORD launch(const std::string& commandLine) {
+    std::string buffer = commandLine;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return 0xFFFFFFFF;
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+// The viewer is not waited for: wait for its record to appear.
+Calls waitForCalls(const std::string& log, std::size_t count) {
+    for (int i = 0; i < 500 && fakes::readCalls(log).size() < count; ++i) Sleep(20);
+    return fakes::readCalls(log);
+}
+
+// The viewer's command line as Brindle.exe gave it. When an unquoted command line names a
+// program whose path holds a blank, Wine hands the new process its name in quotes; Windows
+// hands over the text as given. Undo Wine's quotes so that the test holds on both.
+Calls viewerCalls(const std::string& log, const std::string& viewer) {
+    Calls calls = waitForCalls(log, 1);
+    const std::string quoted = "\"" + viewer + "\" ";
+    for (auto& call : calls) {
+        for (std::string& item : call) {
+            if (item.rfind(quoted, 0) == 0) item.replace(0, quoted.size(), viewer + " ");
+        }
+    }
+    return calls;
+}
+
+void removeTree(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(path);
+            } else {
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+class BrindleExe : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(GetACP(), 936u) << "run under a Chinese locale (LC_ALL=zh_CN.UTF-8)";
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        root_ = std::string(temp) + "brindle " + kChinese + " " + std::to_string(GetCurrentProcessId()) +
+                "-" + std::to_string(counter_++);
+        program_ = root_ + "\\prog " + kChinese + "\\";
+        CreateDirectoryA(root_.c_str(), nullptr);
+        CreateDirectoryA(program_.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileA(fromLinuxPath(BRINDLE_EXE).c_str(), brindle().c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(fromLinuxPath(FAKE_VIEWER).c_str(), viewer().c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(fromLinuxPath(FAKE_ENGINE).c_str(), engine().c_str(), FALSE));
+        DeleteFileA(engineLog().c_str());
+    }
+    void TearDown() override {
+        DeleteFileA(engineLog().c_str());
+        removeTree(root_);
+    }
+
+    std::string brindle() const { return program_ + "Brindle.exe"; }
+    std::string viewer() const { return root_ + "\\viewer " + kChinese + ".exe"; }
+    std::string viewerLog() const { return viewer() + ".log"; }
+    static std::string engine() { return windowsFolder() + "\\Jad.exe"; }
+    static std::string engineLog() { return engine() + ".log"; }
+    std::string folder(const std::string& name) const {
+        const std::string path = root_ + "\\" + name;
+        CreateDirectoryA(path.c_str(), nullptr);
+        return path;
+    }
+    void nameViewer() const { writeFile(program_ + "ShellApp.ini", viewer() + "\r\n"); }
+    void nameOutput(const std::string& out) const { writeFile(program_ + "CodeOut.ini", out + "\r\n"); }
+    // Brindle.exe started with exactly this command tail after its quoted name.
+    DWORD start(const std::string& tail) const { return launch("\"" + brindle() + "\" " + tail); }
+
+    std::string root_;
+    std::string program_;
+    static inline int counter_ = 0;
+};
+
+TEST_F(BrindleExe, QuotedTailReachesTheEngineUnchangedAndTheViewerOpensTheResult) {
+    nameViewer();
+    const std::string out = folder("out " + kChinese);
+    nameOutput(out);
+    const std::string classFile = folder("lib dir") + "\\Foo.class";
+    writeFile(classFile, "class");
+    // A read-only result of an earlier run: the engine could not replace it unless it went.
+    const std::string expected = out + "\\Foo.java";
+    writeFile(expected, "stale");
+    SetFileAttributesA(expected.c_str(), FILE_ATTRIBUTE_READONLY);
+
+    ASSERT_EQ(start("\"" + classFile + "\""), 0u);
+
+    EXPECT_EQ(fakes::readCalls(engineLog()),
+              (Calls{{windowsFolder() + "\\Jad.exe -sjava -8 -ff -d\"" + out + "\" \"" + classFile + "\""}}));
+    EXPECT_NE(readFile(expected).find("fake engine"), std::string::npos);
+    EXPECT_EQ(viewerCalls(viewerLog(), viewer()), (Calls{{viewer() + " " + expected}}));
+}
+
+TEST_F(BrindleExe, UnquotedTailAndDefaultOutputFolder) {
+    nameViewer();
+    ASSERT_EQ(start("C:\\lib\\Foo.Bar.class"), 0u);
+
+    const std::string out = program_ + "JavaSourceCode";
+    EXPECT_EQ(fakes::readCalls(engineLog()),
+              (Calls{{windowsFolder() + "\\Jad.exe -sjava -8 -ff -d\"" + out + "\" C:\\lib\\Foo.Bar.class"}}));
+    EXPECT_EQ(viewerCalls(viewerLog(), viewer()), (Calls{{viewer() + " " + out + "\\Foo.java"}}));
+}
+
+TEST_F(BrindleExe, TrailByteBackslashIsPartOfTheName) {
+    nameViewer();
+    const std::string out = folder("out");
+    nameOutput(out);
+    const std::string classFile = folder("src") + "\\" + kTrailBackslash + ".class";
+    writeFile(classFile, "class");
+
+    ASSERT_EQ(start("\"" + classFile + "\""), 0u);
+
+    const std::string expected = out + "\\" + kTrailBackslash + ".java";
+    EXPECT_TRUE(exists(expected));
+    EXPECT_EQ(viewerCalls(viewerLog(), viewer()), (Calls{{viewer() + " " + expected}}));
+}
+
+TEST_F(BrindleExe, CommandsLongerThanAnyFixedBufferArriveWhole) {
+    nameViewer();
+    const std::string classFile = "\"C:\\" + std::string(900, 'c') + "\\Foo.class\"";
+    ASSERT_EQ(start(classFile), 0u);
+    EXPECT_EQ(fakes::readCalls(engineLog()),
+              (Calls{{windowsFolder() + "\\Jad.exe -sjava -8 -ff -d\"" + program_ + "JavaSourceCode\" " +
+                      classFile}}));
+}
+
+TEST_F(BrindleExe, BlankTailIsWindowModeAndRunsNoEngine) {
+    EXPECT_EQ(launch("\"" + brindle() + "\""), 0u);
+    EXPECT_EQ(start("    "), 0u);
+    EXPECT_TRUE(fakes::readCalls(engineLog()).empty());
+}
+
+}  // namespace
+}  // namespace brindle
