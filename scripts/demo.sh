@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds brindle and its engine adapter, lays out a program folder
+# in build/demo, and decompiles the bundled samples/Hello.class in single-file mode. With a
+# display the source opens in the desktop's viewer; without one it is shown in the terminal.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+brindle_install_packages
+
+cmake --preset linux >/dev/null
+cmake --build build/linux -j"$(nproc)" --target brindle jad
+program=build/demo
+rm -rf "$program"
+cmake --install build/linux --prefix "$program" >/dev/null
+program=$(cd "$program" && pwd)
+
+if [[ -z ${DISPLAY:-}${WAYLAND_DISPLAY:-} ]]; then
+  # No desktop: the viewer is cat, so the source lands in this terminal.
+  printf '%s\r\n' "$(command -v cat)" > "$program/ShellApp.ini"
+fi
+
+echo "Decompiling samples/Hello.class into $program/JavaSourceCode ..."
+"$program/brindle" "$PWD/samples/Hello.class"
+# brindle does not wait for its viewer; give it a moment to print.
+sleep 1

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Runs every Brindle test: the native tests (also under ASan+UBSan, and the batch under
+# ThreadSanitizer) and the Windows build's tests under Wine in a throw-away prefix.
+# Installs the Debian packages it needs when they are missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+brindle_install_packages
+
+jobs=$(nproc)
+
+echo "== The core includes no platform header"
+if grep -rnE '#include *<(windows\.h|unistd\.h|dirent\.h|spawn\.h|sys/|Q)' frontend/core; then
+  echo "frontend/core must stay free of platform headers" >&2
+  exit 1
+fi
+
+run_native() {  # build dir, extra cmake options..., then ctest arguments after --
+  local dir=$1; shift
+  local options=()
+  while (($#)) && [[ $1 != -- ]]; do options+=("$1"); shift; done
+  (($#)) && shift
+  cmake -S . -B "$dir" -DBRINDLE_WERROR=ON "${options[@]}" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  ctest --test-dir "$dir" --output-on-failure "$@"
+}
+
+echo "== Linux build and tests"
+run_native build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+run_native build/asan -DCMAKE_BUILD_TYPE=Debug -DBRINDLE_SANITIZE=ON
+echo "== Batch tests under ThreadSanitizer"
+run_native build/tsan -DCMAKE_BUILD_TYPE=Debug -DBRINDLE_TSAN=ON -- -R batch
+
+echo "== Windows cross build"
+cmake --preset windows -DBRINDLE_WERROR=ON >/dev/null
+cmake --build build/windows -j"$jobs"
+
+echo "== Install layouts"
+layout=$(mktemp -d)
+trap 'rm -rf "$layout"' EXIT
+cmake --install build/linux --prefix "$layout/linux" >/dev/null
+cmake --install build/windows --prefix "$layout/windows" >/dev/null
+for file in linux/brindle linux/jad windows/Brindle.exe; do
+  [[ -f $layout/$file ]] || { echo "missing from the install: $file" >&2; exit 1; }
+done
+
+echo "== Windows tests under Wine"
+export WINEPREFIX="$layout/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+       LC_ALL=zh_CN.UTF-8 DISPLAY=
+wineboot -i >/dev/null 2>&1
+ctest --test-dir build/windows --output-on-failure
+wineserver -k 2>/dev/null || true
