@@ -1,0 +1,140 @@
+#include "core/batch_walker.h"
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <system_error>
+
+#include "core/batch_paths.h"
+#include "core/engine_command.h"
+#include "core/engine_runner.h"
+#include "core/path_rules.h"
+
+namespace brindle {
+
+BatchWalker::BatchWalker(Platform& platform, FrontEndState& state, RowSink& sink,
+                         const Texts& texts)
+    : platform_(platform), state_(state), sink_(sink), texts_(texts) {}
+
+BatchWalker::~BatchWalker() {
+    if (worker_.joinable()) {
+        stop();
+        worker_.join();
+    }
+}
+
+bool BatchWalker::start() {
+    if (running_.load()) return false;
+    if (worker_.joinable()) worker_.join();  // ended already: only its thread is left
+
+    const PathStyle& style = platform_.pathStyle();
+    // A source folder written with a trailing separator is the same folder; keeping the
+    // separator would double it in every path below.
+    sourceRoot_ = withoutTrailingSeparators(state_.sourceFolder, style);
+    outputFolder_ = state_.outputFolder;
+    enginePath_ = state_.enginePath;
+    constexpr auto kLengthLimit =
+        static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+    state_.sourceRootLength = static_cast<std::int32_t>(
+        sourceRoot_.size() < kLengthLimit ? sourceRoot_.size() : kLengthLimit);
+
+    state_.runFlag.store(1);
+    state_.producedFiles.clear();
+    sink_.setStartCommandText(texts_.stopBatch);
+    sink_.enableButton(FolderButton::Source, false);
+    sink_.enableButton(FolderButton::Output, false);
+
+    running_.store(true);
+    try {
+        worker_ = std::thread([this] { work(); });
+    } catch (const std::system_error&) {
+        running_.store(false);
+        state_.runFlag.store(0);
+        sink_.enableButton(FolderButton::Source, true);
+        sink_.enableButton(FolderButton::Output, true);
+        sink_.setStartCommandText(texts_.startBatch);
+        return false;
+    }
+    return true;
+}
+
+void BatchWalker::stop() {
+    state_.runFlag.store(0);
+}
+
+bool BatchWalker::running() const {
+    return running_.load();
+}
+
+void BatchWalker::wait() {
+    if (worker_.joinable()) worker_.join();
+}
+
+void BatchWalker::work() {
+    state_.producedCount.store(0);
+    sink_.deleteAllRows();
+    // No source folder chosen: nothing to walk (an empty text would otherwise name the root).
+    if (!sourceRoot_.empty()) walk(topFolderText(sourceRoot_, platform_.pathStyle()));
+
+    std::string message(texts_.batchDonePrefix);
+    message.append(std::to_string(state_.producedCount.load()));
+    message.append(texts_.batchDoneSuffix);
+    sink_.enableButton(FolderButton::Source, true);
+    sink_.enableButton(FolderButton::Output, true);
+    sink_.setStartCommandText(texts_.startBatch);
+    sink_.showCompletionMessage(message, texts_.systemNotice);
+    running_.store(false);
+}
+
+// folder ends in a separator. Subfolders are walked the moment they are met, before the entries
+// that follow them; paths are held in strings of any length, so a deep tree only ends where the
+// platform refuses to open a folder.
+void BatchWalker::walk(const std::string& folder) {
+    const PathStyle& style = platform_.pathStyle();
+    const std::size_t rootLength = sourceRoot_.size();
+    const std::string mirrored = mirroredFolder(outputFolder_, folder, rootLength, style);
+
+    std::string pattern(folder);
+    pattern.append("*.*");
+    const std::unique_ptr<FolderSearch> search = platform_.findFirst(pattern);
+    if (!search) return;
+
+    FolderEntry entry;
+    while (state_.runFlag.load() != 0 && search->next(entry)) {
+        if (entry.name == "." || entry.name == "..") continue;
+        std::string path(folder);
+        path.append(entry.name);
+        if (entry.isDirectory) {
+            // An output folder inside the source tree would otherwise be walked while the walk
+            // keeps adding mirrored folders inside it.
+            if (isOutputFolder(path, outputFolder_, style)) continue;
+            std::string target = withTrailingSeparator(outputFolder_, style);
+            target.append(relativePart(path, rootLength, style));
+            for (const std::string& level : folderLevels(target, style)) {
+                platform_.createFolder(level);
+            }
+            path += style.separator;
+            walk(path);
+        } else if (isClassFileName(path, style)) {
+            decompileOne(path, mirrored);
+        }
+    }
+}
+
+void BatchWalker::decompileOne(const std::string& classPath, const std::string& mirrored) {
+    const PathStyle& style = platform_.pathStyle();
+    const ProcessCommand command = batchEngineCommand(enginePath_, classPath, mirrored, style);
+    const std::string expected = expectedOutputFile(mirrored, baseName(classPath, style), style);
+
+    removeStaleResult(platform_, expected);
+    state_.producedFiles.append(expected);
+    const std::int32_t row = state_.producedCount.load();
+    sink_.insertRow(row, column0Text(expected, style));
+    sink_.setColumn1(row, column1Text(expected, style));
+    // An engine that cannot be started or that fails is not reported: the row and the count
+    // stand for a file handed over, not for one written.
+    platform_.runAndWait(command, ShowState::Hidden);
+    state_.producedCount.fetch_add(1);
+}
+
+}  // namespace brindle
