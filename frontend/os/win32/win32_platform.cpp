@@ -54,14 +54,20 @@ public:
     Win32FolderSearch& operator=(const Win32FolderSearch&) = delete;
 
     bool next(FolderEntry& entry) override {
-        if (pending_) {
-            pending_ = false;
-        } else if (!FindNextFileA(handle_, &data_)) {
-            return false;
+        for (;;) {
+            if (pending_) {
+                pending_ = false;
+            } else if (!FindNextFileA(handle_, &data_)) {
+                return false;
+            }
+            const DWORD attributes = data_.dwFileAttributes;
+            entry.isDirectory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            // A folder link or junction could lead back to an ancestor or walk a folder twice;
+            // the batch follows real folders only. Links to files are kept.
+            if (entry.isDirectory && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) continue;
+            entry.name = data_.cFileName;
+            return true;
         }
-        entry.name = data_.cFileName;
-        entry.isDirectory = (data_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        return true;
     }
 
 private:
