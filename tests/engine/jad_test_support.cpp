@@ -1,0 +1,149 @@
+#include "jad_test_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace jadtest {
+
+ClassBytes& ClassBytes::u1(unsigned v) {
+    data.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    return *this;
+}
+
+ClassBytes& ClassBytes::u2(unsigned v) {
+    return u1(v >> 8).u1(v);
+}
+
+ClassBytes& ClassBytes::u4(std::uint32_t v) {
+    return u2(v >> 16).u2(v & 0xFFFF);
+}
+
+ClassBytes& ClassBytes::raw(std::string_view bytes) {
+    for (const char c : bytes) u1(static_cast<unsigned char>(c));
+    return *this;
+}
+
+ClassBytes& ClassBytes::utf8(std::string_view bytes) {
+    return u1(1).u2(static_cast<unsigned>(bytes.size())).raw(bytes);
+}
+
+ClassBytes classHeader() {
+    ClassBytes b;
+    b.u4(0xCAFEBABE).u2(0).u2(61);
+    return b;
+}
+
+std::vector<std::uint8_t> minimalClass(std::string_view internalName) {
+    ClassBytes b = classHeader();
+    b.u2(3).utf8(internalName).u1(7).u2(1);
+    b.u2(0x0021).u2(2).u2(0).u2(0).u2(0).u2(0).u2(0);
+    return b.data;
+}
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/brindle-jad-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed for " + pattern);
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+void writeFile(const fs::path& path, std::string_view contents) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    if (!f) throw std::runtime_error("cannot write " + path.string());
+}
+
+void writeFile(const fs::path& path, const std::vector<std::uint8_t>& contents) {
+    writeFile(path,
+              std::string_view(reinterpret_cast<const char*>(contents.data()), contents.size()));
+}
+
+std::optional<std::string> readFile(const fs::path& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+std::set<std::string> listFolder(const fs::path& folder) {
+    std::set<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+void writeScript(const fs::path& path, const std::string& body) {
+    writeFile(path, "#!/bin/sh\n" + body + "\n");
+    fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+}
+
+namespace {
+
+std::vector<std::string> environmentWithout(std::string_view prefix) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (!std::string_view(*e).starts_with(prefix)) env.emplace_back(*e);
+    }
+    return env;
+}
+
+}  // namespace
+
+JadRun runJad(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+              int timeoutSeconds) {
+    brindle::jad::ChildRequest request;
+    request.program = JAD_PATH;
+    request.args = args;
+    request.env = environmentWithout("BRINDLE_JAD_");
+    for (const auto& entry : env) {
+        const std::string prefix = entry.first + "=";
+        std::erase_if(request.env,
+                      [&prefix](const std::string& e) { return e.starts_with(prefix); });
+        request.env.push_back(prefix + entry.second);
+    }
+    request.timeout = std::chrono::seconds(timeoutSeconds);
+    const brindle::jad::ChildResult r = brindle::jad::runChild(request);
+    JadRun run;
+    if (r.outcome == brindle::jad::ChildResult::Outcome::Exited) run.exitCode = r.status;
+    run.out = r.out;
+    run.err = r.err;
+    return run;
+}
+
+brindle::jad::ChildResult runProgram(const std::string& program,
+                                     const std::vector<std::string>& args) {
+    brindle::jad::ChildRequest request;
+    request.program = program;
+    request.args = args;
+    request.env = environmentWithout("BRINDLE_JAD_");
+    return brindle::jad::runChild(request);
+}
+
+std::optional<std::string> findOnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string rest = path != nullptr ? path : "";
+    std::size_t start = 0;
+    while (start <= rest.size()) {
+        const std::size_t end = std::min(rest.find(':', start), rest.size());
+        const fs::path candidate = fs::path(rest.substr(start, end - start)) / name;
+        if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate.string();
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+}  // namespace jadtest

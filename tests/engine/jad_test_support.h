@@ -1,0 +1,74 @@
+// Helpers shared by the jad tests: class file bytes, scratch folders, running jad.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "child_process.h"
+
+namespace jadtest {
+
+namespace fs = std::filesystem;
+
+// Appends class file fields big-endian.
+struct ClassBytes {
+    std::vector<std::uint8_t> data;
+
+    ClassBytes& u1(unsigned v);
+    ClassBytes& u2(unsigned v);
+    ClassBytes& u4(std::uint32_t v);
+    ClassBytes& raw(std::string_view bytes);
+    ClassBytes& utf8(std::string_view bytes);  // a whole CONSTANT_Utf8 entry
+};
+
+// Magic and version 61 (Java 17).
+ClassBytes classHeader();
+
+// A class file with pool {1: Utf8 name, 2: Class #1} and this_class = 2,
+// followed by super_class, interfaces, fields, methods and attributes (all empty).
+std::vector<std::uint8_t> minimalClass(std::string_view internalName);
+
+// A folder under TMPDIR (or /tmp) that is removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    [[nodiscard]] const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+void writeFile(const fs::path& path, std::string_view contents);
+void writeFile(const fs::path& path, const std::vector<std::uint8_t>& contents);
+std::optional<std::string> readFile(const fs::path& path);
+std::set<std::string> listFolder(const fs::path& folder);         // names; empty when missing
+void writeScript(const fs::path& path, const std::string& body);  // "#!/bin/sh" + body, executable
+
+struct JadRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the jad under test with BRINDLE_JAD_* taken from `env` only; `env`
+// replaces variables of the same name.
+JadRun runJad(const std::vector<std::string>& args,
+              const std::map<std::string, std::string>& env = {}, int timeoutSeconds = 120);
+
+// Runs any program with the test's own environment.
+brindle::jad::ChildResult runProgram(const std::string& program,
+                                     const std::vector<std::string>& args);
+
+// Looks `name` up on PATH.
+std::optional<std::string> findOnPath(const std::string& name);
+
+}  // namespace jadtest
