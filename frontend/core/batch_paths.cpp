@@ -69,7 +69,7 @@ std::vector<std::string> folderLevels(std::string_view path, const PathStyle& st
     // A doubled separator gives an empty component, which adds no level.
     const auto addLevel = [&](std::size_t end) {
         if (end == componentStart) return;
-        if (!built.empty() && !endsInSeparator(built, style)) built += style.separator;
+        if (!endsInSeparator(built, style)) built += style.separator;
         built.append(path.substr(componentStart, end - componentStart));
         levels.push_back(built);
     };

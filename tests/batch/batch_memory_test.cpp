@@ -15,6 +15,7 @@
 namespace brindle {
 namespace {
 
+using testing::doneMessage;
 using testing::kLinux;
 using testing::kWindows;
 using testing::MemoryPlatform;
@@ -43,16 +44,6 @@ struct Batch {
     RecordingSink sink;
     BatchWalker walker{platform, state, sink, hostTexts()};
 };
-
-std::string doneMessage(int count) {
-    const Texts& texts = hostTexts();
-    std::string message("message ");
-    message.append(texts.batchDonePrefix)
-        .append(std::to_string(count))
-        .append(texts.batchDoneSuffix);
-    message.append(" | ").append(texts.systemNotice);
-    return message;
-}
 
 std::string engineText(const std::string& folder, const std::string& classPath) {
     std::string text(kEngine);
@@ -143,7 +134,7 @@ TEST(BatchInMemory, TreesInBothPathStyles) {
         EXPECT_EQ(batch.platform.cleared, c.produced);
         EXPECT_EQ(batch.platform.deleted, c.produced);
         EXPECT_EQ(batch.state.producedCount.load(), static_cast<int>(c.files.size()));
-        EXPECT_EQ(batch.lastMessage(), doneMessage(static_cast<int>(c.files.size())));
+        EXPECT_EQ(batch.lastMessage(), doneMessage(hostTexts(), static_cast<int>(c.files.size())));
     }
 }
 
@@ -168,7 +159,7 @@ TEST(BatchInMemory, PathsLongerThanAnyFixedBufferAreWalkedWhole) {
         EXPECT_EQ(batch.state.producedFiles.snapshot().back(), mirrored + sep + "Deep.java");
         EXPECT_EQ(batch.platform.created.back(), deepFolder);
         EXPECT_EQ(batch.sink.rows().back(), (Row{"Deep.java", deepFolder}));
-        EXPECT_EQ(batch.lastMessage(), doneMessage(2));
+        EXPECT_EQ(batch.lastMessage(), doneMessage(hostTexts(), 2));
     }
 }
 
@@ -187,7 +178,7 @@ TEST(BatchInMemory, StopIsSeenBeforeTheFirstEntryOfTheNextFolder) {
     EXPECT_EQ(batch.commandTexts(),
               (std::vector<std::string>{engineText("D:\\out", "C:\\src\\A.class")}));
     EXPECT_EQ(batch.sink.rows(), (std::vector<Row>{{"A.java", "D:\\out"}}));
-    EXPECT_EQ(batch.lastMessage(), doneMessage(1));
+    EXPECT_EQ(batch.lastMessage(), doneMessage(hostTexts(), 1));
 }
 
 TEST(BatchInMemory, OutputFolderInsideTheSourceIsNeverEntered) {
@@ -204,7 +195,7 @@ TEST(BatchInMemory, OutputFolderInsideTheSourceIsNeverEntered) {
     EXPECT_EQ(batch.commandTexts(),
               (std::vector<std::string>{engineText("c:\\SRC\\Out\\a", "C:\\src\\a\\X.class"),
                                         engineText("c:\\SRC\\Out", "C:\\src\\Y.class")}));
-    EXPECT_EQ(batch.lastMessage(), doneMessage(2));
+    EXPECT_EQ(batch.lastMessage(), doneMessage(hostTexts(), 2));
 }
 
 TEST(BatchInMemory, NoSourceFolderWalksNothing) {
@@ -214,7 +205,7 @@ TEST(BatchInMemory, NoSourceFolderWalksNothing) {
 
     EXPECT_TRUE(batch.platform.patterns.empty());
     EXPECT_TRUE(batch.platform.runs.empty());
-    EXPECT_EQ(batch.lastMessage(), doneMessage(0));
+    EXPECT_EQ(batch.lastMessage(), doneMessage(hostTexts(), 0));
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 namespace brindle {
 namespace {
 
+using testing::doneMessage;
 using testing::RecordingSink;
 using testing::Row;
 using Calls = std::vector<std::vector<std::string>>;
@@ -51,16 +52,6 @@ void makeFolder(const std::string& path) {
 bool exists(const std::string& path) {
     std::error_code ignored;
     return fs::exists(path, ignored);
-}
-
-std::string doneMessage(int count) {
-    const Texts& texts = hostTexts();
-    std::string message("message ");
-    message.append(texts.batchDonePrefix)
-        .append(std::to_string(count))
-        .append(texts.batchDoneSuffix);
-    message.append(" | ").append(texts.systemNotice);
-    return message;
 }
 
 class BatchOnDisk : public ::testing::Test {
@@ -165,10 +156,11 @@ TEST_F(BatchOnDisk, ExampleTree) {
     EXPECT_EQ(state_.producedCount.load(), 2);
 
     const Texts& texts = hostTexts();
-    EXPECT_EQ(sink_.calls(), (std::vector<std::string>{
-                                 std::string("start text ") + texts.stopBatch, "source off",
-                                 "output off", "delete rows", "source on", "output on",
-                                 std::string("start text ") + texts.startBatch, doneMessage(2)}));
+    EXPECT_EQ(sink_.calls(),
+              (std::vector<std::string>{std::string("start text ") + texts.stopBatch, "source off",
+                                        "output off", "delete rows", "source on", "output on",
+                                        std::string("start text ") + texts.startBatch,
+                                        doneMessage(hostTexts(), 2)}));
 }
 
 TEST_F(BatchOnDisk, ClassFilesByNameAndEveryFolderMirrored) {
@@ -197,7 +189,7 @@ TEST_F(BatchOnDisk, ClassFilesByNameAndEveryFolderMirrored) {
     EXPECT_TRUE(exists(under(under(out_, hiddenName), "H.java")));
     EXPECT_EQ(sortedRows(),
               (std::vector<Row>{{"H.java", under(out_, hiddenName)}, {"myclass.java", out_}}));
-    EXPECT_EQ(sink_.calls().back(), doneMessage(2));
+    EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), 2));
 }
 
 TEST_F(BatchOnDisk, EmptyOrMissingSourceFolderReportsZero) {
@@ -206,7 +198,7 @@ TEST_F(BatchOnDisk, EmptyOrMissingSourceFolderReportsZero) {
         run();
         EXPECT_TRUE(engineCalls().empty());
         EXPECT_TRUE(sink_.rows().empty());
-        EXPECT_EQ(sink_.calls().back(), doneMessage(0)) << missing;
+        EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), 0)) << missing;
         EXPECT_FALSE(exists(out_));
     }
 }
@@ -247,7 +239,7 @@ TEST_F(BatchOnDisk, StopLetsTheEngineRunFinishAndEndsBeforeTheNextEntry) {
     EXPECT_TRUE(resultWrittenBeforeMessage);
     EXPECT_EQ(state_.producedFiles.size(), 1u);
     EXPECT_EQ(state_.producedCount.load(), 1);
-    EXPECT_EQ(sink_.calls().back(), doneMessage(1));
+    EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), 1));
 
     // The next batch starts afresh and hands over everything.
     sink_.onMessage = nullptr;
@@ -255,7 +247,7 @@ TEST_F(BatchOnDisk, StopLetsTheEngineRunFinishAndEndsBeforeTheNextEntry) {
     walker_.wait();
     EXPECT_EQ(state_.producedFiles.size(), 4u);
     EXPECT_EQ(sink_.rows().size(), 4u);
-    EXPECT_EQ(sink_.calls().back(), doneMessage(4));
+    EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), 4));
 }
 
 TEST_F(BatchOnDisk, OutputFolderInsideTheSourceEndsTheBatch) {
@@ -277,7 +269,7 @@ TEST_F(BatchOnDisk, OutputFolderInsideTheSourceEndsTheBatch) {
         (std::vector<std::string>{under(src_, "Y.class"), under(under(src_, "a"), "X.class")}));
     EXPECT_TRUE(exists(under(under(out_, "a"), "X.java")));
     EXPECT_FALSE(exists(under(out_, "out")));
-    EXPECT_EQ(sink_.calls().back(), doneMessage(2));
+    EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), 2));
 }
 
 TEST_F(BatchOnDisk, LinkBackToAnAncestorIsNotFollowed) {
@@ -298,7 +290,7 @@ TEST_F(BatchOnDisk, LinkBackToAnAncestorIsNotFollowed) {
               (std::vector<std::string>{under(src_, "C.class"), under(a, "B.class")}));
     EXPECT_TRUE(exists(under(out_, "a")));
     EXPECT_FALSE(exists(under(under(out_, "a"), "up")));
-    EXPECT_EQ(sink_.calls().back(), doneMessage(2));
+    EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), 2));
 }
 
 }  // namespace

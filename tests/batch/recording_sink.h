@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/row_sink.h"
+#include "texts/texts.h"
 
 namespace brindle::testing {
 
@@ -78,5 +79,13 @@ private:
     std::vector<Row> rows_;
     std::vector<std::string> calls_;
 };
+
+// The call the sink records for the completion message of a batch that handed over count files.
+inline std::string doneMessage(const Texts& texts, int count) {
+    std::string call("message ");
+    call.append(texts.batchDonePrefix).append(std::to_string(count)).append(texts.batchDoneSuffix);
+    call.append(" | ").append(texts.systemNotice);
+    return call;
+}
 
 }  // namespace brindle::testing
