@@ -186,7 +186,7 @@ TEST(SingleFile, RealAdapterDecompilesAndTheViewerGetsTheSource) {
               "    }\n"
               "}\n");
     ASSERT_EQ(run("/usr/bin/javac", {"-d", source.string(), (source / "Greeter.java").string()},
-                  {"PATH=/usr/bin:/bin"}),
+                  {"PATH=/usr/bin:/bin", "LC_ALL=C.UTF-8"}),
               0);
 
     ASSERT_EQ(program.start({(source / "Greeter.class").string()}), 0);
