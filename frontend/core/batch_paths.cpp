@@ -101,8 +101,10 @@ bool isOutputFolder(std::string_view folder, std::string_view outputFolder,
     std::string a = withoutTrailingSeparators(folder, style);
     std::string b = withoutTrailingSeparators(outputFolder, style);
     if (a.size() != b.size() || b.empty()) return false;
-    style.upperCase(a);
-    style.upperCase(b);
+    if (style.caseBlindNames) {
+        style.upperCase(a);
+        style.upperCase(b);
+    }
     return a == b;
 }
 

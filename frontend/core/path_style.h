@@ -15,6 +15,8 @@ struct PathStyle {
     bool (*isLeadByte)(unsigned char byte);
     // Upper-cases a text in place by the rules of the platform's character set.
     void (*upperCase)(std::string& text);
+    // True where the file system takes names in any letter case for the same file (Windows).
+    bool caseBlindNames;
 };
 
 }  // namespace brindle

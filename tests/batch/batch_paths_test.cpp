@@ -136,6 +136,7 @@ TEST(BatchPaths, OutputFolderIsKnownWhateverItsSpelling) {
         {&kWindows, "C:\\src\\out", "", false},
         {&kLinux, "/src/out", "/src/out//", true},
         {&kLinux, "/src/out", "/src/outer", false},
+        {&kLinux, "/src/OUT", "/src/out", false},  // Linux names are case-sensitive
     };
     for (const OutputFolderCase& c : cases) {
         EXPECT_EQ(isOutputFolder(c.folder, c.output, *c.style), c.same)

@@ -16,8 +16,8 @@ inline void upperAscii(std::string& text) {
     }
 }
 
-inline const PathStyle kWindows{'\\', 3, cp936LeadByte, upperAscii};
-inline const PathStyle kLinux{'/', 1, nullptr, upperAscii};
+inline const PathStyle kWindows{'\\', 3, cp936LeadByte, upperAscii, true};
+inline const PathStyle kLinux{'/', 1, nullptr, upperAscii, false};
 
 // 擻 in code page 936: its trail byte is the backslash.
 inline const std::string kTrailBackslash = "\x94\x5c";

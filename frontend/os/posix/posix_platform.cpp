@@ -21,7 +21,7 @@ void upperAscii(std::string& text) {
     }
 }
 
-constexpr PathStyle kPosixStyle{'/', 1, nullptr, upperAscii};
+constexpr PathStyle kPosixStyle{'/', 1, nullptr, upperAscii, false};
 
 constexpr PlatformDefaults kPosixDefaults{
     "/opt/tarnwick/servlets", "xdg-open ", "xdg-open ", "jad", "typebind"};

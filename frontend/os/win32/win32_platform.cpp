@@ -18,7 +18,7 @@ void upperAnsi(std::string& text) {
     CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
 }
 
-constexpr PathStyle kWin32Style{'\\', 3, isAnsiLeadByte, upperAnsi};
+constexpr PathStyle kWin32Style{'\\', 3, isAnsiLeadByte, upperAnsi, true};
 
 constexpr PlatformDefaults kWin32Defaults{
     "C:\\Tarnwick\\Servlets", "Notepad.exe ", "Explorer.exe ", "Jad.exe", "Typebind.exe"};
