@@ -3,7 +3,7 @@
 
 brindle_packages=(
   cmake make g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   default-jdk-headless procyon-decompiler
   g++-mingw-w64-x86-64-posix wine wine64
   locales
@@ -21,7 +21,7 @@ brindle_install_packages() {
     local sudo=()
     ((EUID == 0)) || sudo=(sudo)
     "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
       "${missing[@]}"
   fi
   if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
