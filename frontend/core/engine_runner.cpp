@@ -10,7 +10,7 @@ void removeStaleResult(Platform& platform, const std::string& path) {
     platform.deleteFile(path);
 }
 
-std::string decompileAndShow(Platform& platform, const FrontEndState& state,
+void decompileAndShow(Platform& platform, const FrontEndState& state,
                              std::string_view classArgument) {
     const PathStyle& style = platform.pathStyle();
     const ProcessCommand engine =
@@ -23,7 +23,6 @@ std::string decompileAndShow(Platform& platform, const FrontEndState& state,
     // its own answer for a missing file.
     platform.runAndWait(engine, ShowState::Hidden);
     platform.start(commandWithTarget(state.viewerCommand, expected), ShowState::Maximized);
-    return expected;
 }
 
 }  // namespace brindle

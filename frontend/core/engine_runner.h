@@ -16,8 +16,8 @@ void removeStaleResult(Platform& platform, const std::string& path);
 
 // Single-file mode: engine command from the class argument (exactly as received) and the output
 // folder, stale result removed, engine run hidden and waited for, then the viewer started
-// maximized on the expected output file without waiting. Returns the expected output file.
-std::string decompileAndShow(Platform& platform, const FrontEndState& state,
+// maximized on the expected output file without waiting.
+void decompileAndShow(Platform& platform, const FrontEndState& state,
                              std::string_view classArgument);
 
 }  // namespace brindle
