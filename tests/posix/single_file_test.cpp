@@ -7,12 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include "fakes/fake_log.h"
+#include "support/files.h"
 #include "support/temp_folder.h"
 
 namespace brindle {
@@ -22,13 +20,10 @@ namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 using testing::TempFolder;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string readFile(const fs::path& path) { return testing::readFile(path.string()); }
 
 void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
+    ASSERT_TRUE(testing::writeFile(path.string(), bytes)) << path;
 }
 
 // Runs program with args and environment, no shell; its exit code.
@@ -46,14 +41,8 @@ int run(const std::string& program, const Args& args, const Args& environment) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The viewer is not waited for: wait for its record to appear.
 std::vector<Args> waitForCalls(const fs::path& log, std::size_t count) {
-    for (int i = 0; i < 500; ++i) {
-        auto calls = fakes::readCalls(log.string());
-        if (calls.size() >= count) return calls;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return fakes::readCalls(log.string());
+    return testing::waitForCalls(log.string(), count);
 }
 
 // A program folder holding brindle, optionally the fake engine as jad, and a fake viewer.

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "fakes/fake_log.h"
+#include "support/files.h"
 
 namespace brindle {
 namespace {
@@ -32,21 +32,11 @@ std::string windowsFolder() {
     return std::string(buffer, GetWindowsDirectoryA(buffer, MAX_PATH));
 }
 
-std::string readFile(const std::string& path) {
-    std::string text;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
-        std::fclose(file);
-    }
-    return text;
-}
+using testing::readFile;
+using testing::waitForCalls;
 
 void writeFile(const std::string& path, const std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    ASSERT_TRUE(testing::writeFile(path, bytes)) << path;
 }
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -67,12 +57,6 @@ DWORD launch(const std::string& commandLine) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;
-}
-
-// The viewer is not waited for: wait for its record to appear.
-Calls waitForCalls(const std::string& log, std::size_t count) {
-    for (int i = 0; i < 500 && fakes::readCalls(log).size() < count; ++i) Sleep(20);
-    return fakes::readCalls(log);
 }
 
 // The viewer's command line as Brindle.exe gave it. When an unquoted command line names a
