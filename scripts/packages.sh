@@ -6,6 +6,9 @@ brindle_packages=(
   libgtest-dev libgmock-dev
   default-jdk-headless procyon-decompiler
   g++-mingw-w64-x86-64-posix wine wine64
+  qt6-base-dev xvfb xauth imagemagick fonts-wqy-microhei
+  xdg-utils shared-mime-info desktop-file-utils
+  libcommons-lang3-java
   locales
 )
 

@@ -1,4 +1,4 @@
-// The Windows table must say exactly what the Linux table says, in code page 936.
+// The Windows table must say exactly what the Linux table says, in GB2312 (code page 936).
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -10,8 +10,8 @@
 namespace brindle {
 namespace {
 
-std::string fromCp936(const std::string& bytes) {
-    iconv_t convert = iconv_open("UTF-8", "CP936");
+std::string fromGb2312(const std::string& bytes) {
+    iconv_t convert = iconv_open("UTF-8", "GB2312");
     EXPECT_NE(convert, reinterpret_cast<iconv_t>(-1));
     std::string in = bytes;
     std::string out(bytes.size() * 3, '\0');
@@ -21,7 +21,7 @@ std::string fromCp936(const std::string& bytes) {
     std::size_t outLeft = out.size();
     const std::size_t done = iconv(convert, &inPtr, &inLeft, &outPtr, &outLeft);
     iconv_close(convert);
-    EXPECT_NE(done, static_cast<std::size_t>(-1)) << "not valid code page 936: " << bytes;
+    EXPECT_NE(done, static_cast<std::size_t>(-1)) << "not valid GB2312: " << bytes;
     out.resize(out.size() - outLeft);
     return out;
 }
@@ -29,14 +29,10 @@ std::string fromCp936(const std::string& bytes) {
 TEST(Texts, WindowsTableIsTheLinuxTableInCodePage936) {
     const Texts& gb = gb2312Texts();
     const Texts& utf8 = utf8Texts();
-    const char* const Texts::*fields[] = {&Texts::startBatch, &Texts::stopBatch,
-                                          &Texts::batchDonePrefix, &Texts::batchDoneSuffix,
-                                          &Texts::systemNotice};
-    for (const auto field : fields) {
-        EXPECT_EQ(fromCp936(gb.*field), utf8.*field);
-    }
-    static_assert(sizeof(Texts) == sizeof fields / sizeof fields[0] * sizeof(const char*),
-                  "every text is compared");
+#define BRINDLE_COMPARE_TEXT(field, macro) \
+    EXPECT_EQ(fromGb2312(gb.field), utf8.field) << #field;
+    BRINDLE_TEXT_FIELDS(BRINDLE_COMPARE_TEXT)
+#undef BRINDLE_COMPARE_TEXT
 }
 
 TEST(Texts, LinuxTableHoldsTheTextsAsShown) {
@@ -45,6 +41,11 @@ TEST(Texts, LinuxTableHoldsTheTextsAsShown) {
     EXPECT_STREQ(utf8Texts().batchDonePrefix, "反编译完成，共创建了 ");
     EXPECT_STREQ(utf8Texts().batchDoneSuffix, " 个文件！");
     EXPECT_STREQ(utf8Texts().systemNotice, "系统提示");
+    EXPECT_STREQ(utf8Texts().mainCaption, "VantryJAVA源代码反编译工具 2008");
+    EXPECT_STREQ(utf8Texts().firstOutputLabelPrefix, "源代码输出：");
+    EXPECT_STREQ(utf8Texts().outputLabelPrefix, "源文件输出：");
+    EXPECT_STREQ(utf8Texts().aboutCaption, "本于本软件");
+    EXPECT_STREQ(utf8Texts().fileTypeName, "Java程序文件");
 }
 
 }  // namespace
