@@ -25,10 +25,7 @@ public:
     void addFile(const std::string& path) { add(path, false); }
 
     const PathStyle& pathStyle() const override { return style_; }
-    const PlatformDefaults& defaults() const override {
-        static const PlatformDefaults none{"", "", "", "", ""};
-        return none;
-    }
+    const PlatformDefaults& defaults() const override { return defaults_; }
     std::string windowsFolder() override { return {}; }
     std::string programPath() override { return {}; }
     bool setCurrentDirectory(const std::string&) override { return true; }
@@ -39,7 +36,10 @@ public:
         if (onRun) onRun(command);
         return true;
     }
-    bool start(const ProcessCommand&, ShowState) override { return true; }
+    bool start(const ProcessCommand& command, ShowState show) override {
+        if (recording) starts.push_back({command, show});
+        return true;
+    }
     void clearAttributes(const std::string& path) override {
         if (recording) cleared.push_back(path);
     }
@@ -61,6 +61,7 @@ public:
 
     bool recording = true;  // the benchmark turns the records off
     std::vector<ProcessCommand> runs;
+    std::vector<std::pair<ProcessCommand, ShowState>> starts;
     std::vector<std::string> cleared, deleted, patterns, created;
     bool hidden = true;  // every engine run was hidden
     std::function<void(const std::string& pattern)> onFindFirst;
@@ -104,6 +105,7 @@ private:
     }
 
     const PathStyle& style_;
+    PlatformDefaults defaults_{"", "", "Explorer.exe ", "", "Typebind.exe"};
     std::map<std::string, std::vector<FolderEntry>> folders_;
 };
 
