@@ -21,7 +21,7 @@ run_native() {  # build dir, extra cmake options..., then ctest arguments after 
   while (($#)) && [[ $1 != -- ]]; do options+=("$1"); shift; done
   (($#)) && shift
   cmake -S . -B "$dir" -DBRINDLE_WERROR=ON "${options[@]}" >/dev/null
-  cmake --build "$dir" -j"$jobs"
+  cmake --build "$dir" -j"$jobs" ${BRINDLE_TARGET:+--target "$BRINDLE_TARGET"}
   ctest --test-dir "$dir" --output-on-failure "$@"
 }
 
@@ -30,24 +30,28 @@ run_native build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 run_native build/asan -DCMAKE_BUILD_TYPE=Debug -DBRINDLE_SANITIZE=ON
 echo "== Batch tests under ThreadSanitizer"
-run_native build/tsan -DCMAKE_BUILD_TYPE=Debug -DBRINDLE_TSAN=ON -- -R batch
+BRINDLE_TARGET=batch_tests run_native build/tsan -DCMAKE_BUILD_TYPE=Debug -DBRINDLE_TSAN=ON -- -R batch
 
 echo "== Windows cross build"
 cmake --preset windows -DBRINDLE_WERROR=ON >/dev/null
 cmake --build build/windows -j"$jobs"
+cmake --build build/windows --target brindle_zip
 
 echo "== Install layouts"
 layout=$(mktemp -d)
 trap 'rm -rf "$layout"' EXIT
 cmake --install build/linux --prefix "$layout/linux" >/dev/null
 cmake --install build/windows --prefix "$layout/windows" >/dev/null
-for file in linux/brindle linux/jad windows/Brindle.exe; do
+for file in linux/brindle linux/typebind linux/jad linux/brindle.png linux/classfile.png \
+            windows/Brindle.exe windows/Typebind.exe; do
   [[ -f $layout/$file ]] || { echo "missing from the install: $file" >&2; exit 1; }
 done
 
-echo "== Windows tests under Wine"
+[[ -f build/windows/Brindle.zip ]] || { echo "missing: build/windows/Brindle.zip" >&2; exit 1; }
+
+echo "== Windows tests under Wine, on a virtual display"
 export WINEPREFIX="$layout/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-       LC_ALL=zh_CN.UTF-8 DISPLAY=
-wineboot -i >/dev/null 2>&1
-ctest --test-dir build/windows --output-on-failure
+       LC_ALL=zh_CN.UTF-8
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c \
+  'wineboot -i >/dev/null 2>&1; ctest --test-dir build/windows --output-on-failure'
 wineserver -k 2>/dev/null || true
