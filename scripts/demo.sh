@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds brindle and its engine adapter, lays out a program folder
-# in build/demo, and decompiles the bundled samples/Hello.class in single-file mode. With a
-# display the source opens in the desktop's viewer; without one it is shown in the terminal.
+# Installs what is missing, builds the Linux programs (without the tests), lays out a program
+# folder in build/demo, and decompiles the bundled samples/Hello.class in single-file mode. With
+# a display the source opens in the desktop's viewer; without one it is shown in the terminal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 brindle_install_packages
 
-cmake --preset linux >/dev/null
-cmake --build build/linux -j"$(nproc)" --target brindle jad
+# A build of the programs alone, without the tests.
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_TESTS=OFF >/dev/null
+cmake --build build/release -j"$(nproc)"
 program=build/demo
 rm -rf "$program"
-cmake --install build/linux --prefix "$program" >/dev/null
+cmake --install build/release --prefix "$program" >/dev/null
 program=$(cd "$program" && pwd)
 
 if [[ -z ${DISPLAY:-}${WAYLAND_DISPLAY:-} ]]; then
