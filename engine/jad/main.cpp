@@ -12,6 +12,19 @@
 //   BRINDLE_JAD_JAVA       the java program to start (default: "java" on PATH)
 //   BRINDLE_JAD_CLASSPATH  ':'-separated jar list instead of the Debian Procyon jars
 //   BRINDLE_JAD_TIMEOUT    seconds a decompile may run (default 120)
+//   BRINDLE_JAD_COLD       "1": always start Procyon for this class file, never the service
+//
+// The resident service: jad-service.jar beside jad is a Java program that keeps
+// Procyon loaded. The first jad run that finds none starts it (one per user and
+// build, detached, listening on a socket in $XDG_RUNTIME_DIR or
+// /tmp/brindle-jad-<uid>); later runs send it the class file's path and write
+// the source it answers, the same bytes a cold run gets from Procyon. Without
+// the jar, with a socket folder that is not private (one line on stderr), or
+// whenever the service does not answer properly, jad starts Procyon itself.
+// For tests of the service only:
+//   BRINDLE_JAD_SERVICE_IDLE      seconds a new service waits for work before ending (600)
+//   BRINDLE_JAD_SERVICE_DELAY_MS  the service waits this long before decompiling
+//   BRINDLE_JAD_SERVICE_REQUIRED  "1": fail instead of decompiling without the service
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,6 +46,7 @@
 #include "class_name.h"
 #include "command_line.h"
 #include "output_file.h"
+#include "service_client.h"
 
 extern char** environ;
 
@@ -49,6 +63,10 @@ struct Settings {
     std::string java = "java";
     std::vector<std::string> classPath;
     int timeoutSeconds = 120;
+    bool cold = false;
+    bool serviceRequired = false;
+    unsigned serviceIdleSeconds = 600;
+    unsigned serviceDelayMillis = 0;
 };
 
 // Error lines must stay single lines even when a path holds a newline.
@@ -115,19 +133,39 @@ std::string readSettings(Settings& settings) {
             settings.classPath.push_back(std::string("/usr/share/java/") + jar + ".jar");
     }
 
-    if (auto timeout = environment("BRINDLE_JAD_TIMEOUT")) {
-        constexpr int kMaxSeconds = 7 * 24 * 3600;
-        long long seconds = 0;
-        bool good = timeout->size() <= 7;
-        for (const char c : *timeout) {
+    std::string error;
+    auto number = [&error](const char* name, long long low, long long high, long long& into) {
+        const std::optional<std::string> text = environment(name);
+        if (!text || !error.empty()) return;
+        long long value = 0;
+        bool good = text->size() <= 9;
+        for (const char c : *text) {
             good = good && c >= '0' && c <= '9';
-            seconds = seconds * 10 + (c - '0');
+            value = value * 10 + (c - '0');
         }
-        if (!good || seconds < 1 || seconds > kMaxSeconds)
-            return "BRINDLE_JAD_TIMEOUT must be a whole number of seconds from 1 to " +
-                   std::to_string(kMaxSeconds) + ", not \"" + *timeout + "\"";
-        settings.timeoutSeconds = static_cast<int>(seconds);
-    }
+        if (!good || value < low || value > high) {
+            const bool seconds = std::string_view(name).ends_with("_TIMEOUT") ||
+                                 std::string_view(name).ends_with("_IDLE");
+            error = std::string(name) + " must be a whole number of " +
+                    (seconds ? "seconds" : "milliseconds") + " from " + std::to_string(low) +
+                    " to " + std::to_string(high) + ", not \"" + *text + "\"";
+            return;
+        }
+        into = value;
+    };
+    constexpr long long kWeek = 7 * 24 * 3600;
+    long long timeout = settings.timeoutSeconds;
+    long long idle = settings.serviceIdleSeconds;
+    long long delay = 0;
+    number("BRINDLE_JAD_TIMEOUT", 1, kWeek, timeout);
+    number("BRINDLE_JAD_SERVICE_IDLE", 1, kWeek, idle);
+    number("BRINDLE_JAD_SERVICE_DELAY_MS", 0, kWeek * 1000, delay);
+    if (!error.empty()) return error;
+    settings.timeoutSeconds = static_cast<int>(timeout);
+    settings.serviceIdleSeconds = static_cast<unsigned>(idle);
+    settings.serviceDelayMillis = static_cast<unsigned>(delay);
+    settings.cold = environment("BRINDLE_JAD_COLD") == "1";
+    settings.serviceRequired = environment("BRINDLE_JAD_SERVICE_REQUIRED") == "1";
     return {};
 }
 
@@ -299,6 +337,46 @@ bool isBlank(const std::string& text) {
     std::_Exit(128 + sig);
 }
 
+// The failure line for a cold run that gave no source; 0 when it gave one.
+int checkColdRun(const std::string& file, const std::string& java, const Settings& settings,
+                 const ChildResult& run) {
+    using Outcome = ChildResult::Outcome;
+    switch (run.outcome) {
+        case Outcome::StartFailed:
+            return fail(file, "cannot start " + java + ": " + std::strerror(run.status));
+        case Outcome::TimedOut:
+            return fail(file, "timed out after " + std::to_string(settings.timeoutSeconds) + " s");
+        case Outcome::OutputTooLarge:
+            return fail(file, "the decompiled source is larger than 256 MiB");
+        case Outcome::Interrupted:
+            fail(file, "interrupted");
+            dieBySignal(run.status);
+        case Outcome::Signaled:
+            return fail(file, withDetail("decompiler ended by signal " + std::to_string(run.status),
+                                         run.err));
+        case Outcome::Exited:
+            break;
+    }
+    if (run.status != 0)
+        return fail(file, withDetail("decompiler failed (java exit status " +
+                                         std::to_string(run.status) + ")",
+                                     run.err));
+    // Procyon exits with 0 even when it could not load the class; it then prints nothing.
+    if (isBlank(run.out)) return fail(file, withDetail("decompiler produced no output", run.err));
+    return 0;
+}
+
+// jad-service.jar in jad's own folder.
+std::string serviceJar() {
+    std::vector<char> buf(4096);
+    const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= buf.size()) return {};
+    std::string self(buf.data(), static_cast<std::size_t>(n));
+    const std::size_t slash = self.rfind('/');
+    if (slash == std::string::npos) return {};
+    return self.substr(0, slash + 1) + "jad-service.jar";
+}
+
 int decompile(const CommandLine& line, const Settings& settings) {
     const std::string& file = line.classFile;
 
@@ -331,40 +409,58 @@ int decompile(const CommandLine& line, const Settings& settings) {
     }
     if (classPath.empty()) return fail(file, "Procyon decompiler not found (empty class path)");
 
-    ChildRequest request;
-    request.program = *java;
-    // No perf data file: a java killed on a time-out would leave it in /tmp.
-    request.args = {"-XX:-UsePerfData", "-cp", classPath, std::string(kDriverClass), absolute};
-    request.env = childEnvironment();
-    request.timeout = std::chrono::seconds(settings.timeoutSeconds);
-    const ChildResult run = runChild(request);
-
-    using Outcome = ChildResult::Outcome;
-    switch (run.outcome) {
-        case Outcome::StartFailed:
-            return fail(file, "cannot start " + *java + ": " + std::strerror(run.status));
-        case Outcome::TimedOut:
-            return fail(file, "timed out after " + std::to_string(settings.timeoutSeconds) + " s");
-        case Outcome::OutputTooLarge:
-            return fail(file, "the decompiled source is larger than 256 MiB");
-        case Outcome::Interrupted:
-            fail(file, "interrupted");
-            dieBySignal(run.status);
-        case Outcome::Signaled:
-            return fail(file, withDetail("decompiler ended by signal " + std::to_string(run.status),
-                                         run.err));
-        case Outcome::Exited:
-            break;
+    const std::vector<std::string> env = childEnvironment();
+    const std::string jar = settings.cold ? std::string() : serviceJar();
+    std::string source;
+    bool haveSource = false;
+    if (!jar.empty()) {
+        ServiceRequest ask;
+        ask.java = *java;
+        ask.classPath = settings.classPath;
+        ask.serviceJar = jar;
+        ask.env = env;
+        ask.timeout = std::chrono::seconds(settings.timeoutSeconds);
+        ask.idleSeconds = settings.serviceIdleSeconds;
+        ask.testDelayMillis = settings.serviceDelayMillis;
+        ask.classFile = absolute;
+        ServiceAnswer answer = askService(ask);
+        if (!answer.warning.empty()) printLine("jad: " + answer.warning);
+        using Kind = ServiceAnswer::Kind;
+        switch (answer.kind) {
+            case Kind::Source:
+                source = std::move(answer.text);
+                haveSource = true;
+                break;
+            case Kind::NoSource:
+                return fail(file, withDetail("decompiler produced no output", answer.text));
+            case Kind::TimedOut:
+                return fail(file,
+                            "timed out after " + std::to_string(settings.timeoutSeconds) + " s");
+            case Kind::TooLarge:
+                return fail(file, "the decompiled source is larger than 256 MiB");
+            case Kind::RunCold:
+                if (settings.serviceRequired)
+                    return fail(file, "the decompiler service did not answer: " + answer.text);
+                break;
+        }
     }
-    if (run.status != 0)
-        return fail(file, withDetail("decompiler failed (java exit status " +
-                                         std::to_string(run.status) + ")",
-                                     run.err));
-    // Procyon exits with 0 even when it could not load the class; it then prints nothing.
-    if (isBlank(run.out)) return fail(file, withDetail("decompiler produced no output", run.err));
+    if (!haveSource) {
+        ChildRequest request;
+        request.program = *java;
+        // No perf data file: a java killed on a time-out would leave it in /tmp.
+        request.args = {"-XX:-UsePerfData", "-cp", classPath, std::string(kDriverClass),
+                        absolute};
+        request.env = env;
+        request.timeout = std::chrono::seconds(settings.timeoutSeconds);
+        ChildResult run = runChild(request);
+        if (const int failed = checkColdRun(file, *java, settings, run); failed != 0)
+            return failed;
+        source = std::move(run.out);
+    }
+    if (isBlank(source)) return fail(file, "decompiler produced no output");
 
     if (std::string error = makeFolders(line.folder); !error.empty()) return fail(file, error);
-    if (std::string error = replaceFile(line.folder, name.simpleName + ".java", run.out);
+    if (std::string error = replaceFile(line.folder, name.simpleName + ".java", source);
         !error.empty())
         return fail(file, error);
     return 0;

@@ -1,12 +1,17 @@
 #include "jad_test_support.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -91,6 +96,72 @@ void writeScript(const fs::path& path, const std::string& body) {
     fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
 }
 
+ServiceFolder::ServiceFolder() {
+    fs::permissions(dir_.path(), fs::perms::owner_all, fs::perm_options::replace);
+}
+
+ServiceFolder::~ServiceFolder() {
+    stopServices();
+}
+
+std::vector<fs::path> ServiceFolder::sockets() const {
+    std::vector<fs::path> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(dir_.path(), error)) {
+        if (entry.path().extension() == ".sock") found.push_back(entry.path());
+    }
+    return found;
+}
+
+std::vector<pid_t> ServiceFolder::services() const {
+    std::vector<pid_t> pids;
+    for (const fs::path& socketPath : sockets()) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string text = socketPath.string();
+        if (text.size() >= sizeof address.sun_path) continue;
+        std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) continue;
+        ucred cred{};
+        socklen_t size = sizeof cred;
+        if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &size) == 0 && cred.pid > 0)
+            pids.push_back(cred.pid);
+        close(fd);
+    }
+    return pids;
+}
+
+void ServiceFolder::stopServices() const {
+    for (const pid_t pid : services()) {
+        kill(pid, SIGKILL);
+        waitUntilGone(pid);
+    }
+}
+
+const ServiceFolder& defaultServiceFolder() {
+    static const ServiceFolder folder;
+    return folder;
+}
+
+bool processGone(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const std::size_t paren = line.rfind(')');
+    return paren != std::string::npos && line.size() > paren + 2 && line[paren + 2] == 'Z';
+}
+
+bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!processGone(pid)) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 namespace {
 
 std::vector<std::string> environmentWithout(std::string_view prefix) {
@@ -109,6 +180,10 @@ JadRun runJad(const std::vector<std::string>& args, const std::map<std::string, 
     request.program = JAD_PATH;
     request.args = args;
     request.env = environmentWithout("BRINDLE_JAD_");
+    std::erase_if(request.env,
+                  [](const std::string& e) { return e.starts_with("XDG_RUNTIME_DIR="); });
+    if (!env.contains("XDG_RUNTIME_DIR"))
+        request.env.push_back("XDG_RUNTIME_DIR=" + defaultServiceFolder().path().string());
     for (const auto& entry : env) {
         const std::string prefix = entry.first + "=";
         std::erase_if(request.env,

@@ -1,6 +1,9 @@
 // Helpers shared by the jad tests: class file bytes, scratch folders, running jad.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -53,6 +56,33 @@ std::optional<std::string> readFile(const fs::path& path);
 std::set<std::string> listFolder(const fs::path& folder);         // names; empty when missing
 void writeScript(const fs::path& path, const std::string& body);  // "#!/bin/sh" + body, executable
 
+// A private folder (mode 0700) for the service sockets, passed to jad as
+// XDG_RUNTIME_DIR. Its destructor ends every service listening in it.
+class ServiceFolder {
+public:
+    ServiceFolder();
+    ~ServiceFolder();
+    ServiceFolder(const ServiceFolder&) = delete;
+    ServiceFolder& operator=(const ServiceFolder&) = delete;
+    [[nodiscard]] const fs::path& path() const { return dir_.path(); }
+
+    std::vector<fs::path> sockets() const;  // the *.sock files in it
+    // The ids of the services listening on its sockets.
+    std::vector<pid_t> services() const;
+    void stopServices() const;  // SIGKILL, then waits until they are gone
+
+private:
+    TempDir dir_;
+};
+
+// The folder runJad uses when `env` names no XDG_RUNTIME_DIR; its services
+// end when the test program does.
+const ServiceFolder& defaultServiceFolder();
+
+// True once `pid` has ended (a zombie counts as ended).
+bool processGone(pid_t pid);
+bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit = std::chrono::seconds(10));
+
 struct JadRun {
     int exitCode = -1;
     std::string out;
@@ -60,7 +90,8 @@ struct JadRun {
 };
 
 // Runs the jad under test with BRINDLE_JAD_* taken from `env` only; `env`
-// replaces variables of the same name.
+// replaces variables of the same name. XDG_RUNTIME_DIR is the default service
+// folder unless `env` names one.
 JadRun runJad(const std::vector<std::string>& args,
               const std::map<std::string, std::string>& env = {}, int timeoutSeconds = 120);
 
