@@ -278,6 +278,85 @@ std::string describeFolder(const std::string& folder, const struct stat& st) {
            "; it must be a folder of the user with mode 0700)";
 }
 
+ServiceAnswer askOnce(const ServiceRequest& r, const std::string& key,
+                      const std::string& socketPath, const std::string& folder,
+                      Clock::time_point start, Clock::time_point deadline, bool& vanished) {
+    Fd socketFd(connectTo(socketPath));
+    if (socketFd.get() < 0) {
+        const auto startUntil = std::min(deadline, start + kStartLimit);
+        const StartLock lock(joinPath(folder, "brindle-jad-" + key + ".lock"), startUntil);
+        if (!lock.locked()) return runCold("cannot lock the service start");
+        // Another jad may have started one while this one waited for the lock.
+        socketFd.reset(connectTo(socketPath));
+        if (socketFd.get() < 0) {
+            struct stat st {};
+            if (lstat(socketPath.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+                unlink(socketPath.c_str());  // a dead service's socket
+            if (std::string error = startService(r, socketPath, key, startUntil); !error.empty())
+                return runCold("the service did not start: " + error);
+            socketFd.reset(connectTo(socketPath));
+            if (socketFd.get() < 0) return runCold("the new service does not answer");
+        }
+    }
+    pid_t servicePid = 0;
+    if (!peerIsUs(socketFd.get(), servicePid))
+        return runCold("the socket belongs to another user");
+
+    std::string message(kMagic);
+    putString(message, key);
+    putU32(message, static_cast<std::uint32_t>(r.timeout.count()));
+    putU32(message, r.testDelayMillis);
+    putString(message, r.classFile);
+    if (!sendAll(socketFd.get(), message)) return runCold("the service went away");
+
+    auto timedOut = [&] {
+        // Procyon cannot be stopped inside the service: end the service, the
+        // next run starts a new one.
+        kill(servicePid, SIGKILL);
+        ServiceAnswer a;
+        a.kind = ServiceAnswer::Kind::TimedOut;
+        return a;
+    };
+    std::array<char, 9> head{};
+    switch (readAll(socketFd.get(), head.data(), head.size(), deadline)) {
+        case ReadResult::TimedOut:
+            return timedOut();
+        case ReadResult::Closed:
+            vanished = true;
+            return runCold("the service ended without an answer");
+        case ReadResult::Done:
+            break;
+    }
+    if (std::string_view(head.data(), 4) != kMagic) return runCold("the service answered garbage");
+    const auto kind = static_cast<unsigned char>(head[4]);
+    std::uint32_t length = 0;
+    for (std::size_t i = 5; i < 9; ++i) length = (length << 8) | static_cast<unsigned char>(head[i]);
+    if (kind > 2) return runCold("the service answered garbage");
+    ServiceAnswer a;
+    if (kind == 0 && length > r.maxSource) {
+        a.kind = ServiceAnswer::Kind::TooLarge;
+        return a;
+    }
+    if (kind != 0 && length > (1u << 20)) return runCold("the service answered garbage");
+    a.text.resize(length);
+    switch (readAll(socketFd.get(), a.text.data(), length, deadline)) {
+        case ReadResult::TimedOut:
+            return timedOut();
+        case ReadResult::Closed:
+            return runCold("the service's answer was cut short");
+        case ReadResult::Done:
+            break;
+    }
+    // Nothing may follow the answer.
+    char extra = 0;
+    if (recv(socketFd.get(), &extra, 1, MSG_DONTWAIT) > 0) return runCold("the service answered garbage");
+    a.kind = kind == 0 ? ServiceAnswer::Kind::Source
+             : kind == 1 ? ServiceAnswer::Kind::NoSource
+                         : ServiceAnswer::Kind::RunCold;
+    return a;
+}
+
+
 }  // namespace
 
 std::string serviceFolder(std::string& folder) {
@@ -320,78 +399,13 @@ ServiceAnswer askService(const ServiceRequest& r) {
         return a;
     }
 
-    Fd socketFd(connectTo(socketPath));
-    if (socketFd.get() < 0) {
-        const auto startUntil = std::min(deadline, start + kStartLimit);
-        const StartLock lock(joinPath(folder, "brindle-jad-" + key + ".lock"), startUntil);
-        if (!lock.locked()) return runCold("cannot lock the service start");
-        // Another jad may have started one while this one waited for the lock.
-        socketFd.reset(connectTo(socketPath));
-        if (socketFd.get() < 0) {
-            struct stat st {};
-            if (lstat(socketPath.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-                unlink(socketPath.c_str());  // a dead service's socket
-            if (std::string error = startService(r, socketPath, key, startUntil); !error.empty())
-                return runCold("the service did not start: " + error);
-            socketFd.reset(connectTo(socketPath));
-            if (socketFd.get() < 0) return runCold("the new service does not answer");
-        }
+    // A service that ends just as this run connects (idle, or killed by another
+    // run's time-out) closes without an answer: then one new service is tried.
+    for (int attempt = 0;; ++attempt) {
+        bool vanished = false;
+        ServiceAnswer a = askOnce(r, key, socketPath, folder, start, deadline, vanished);
+        if (!vanished || attempt > 0 || Clock::now() >= deadline) return a;
     }
-    pid_t servicePid = 0;
-    if (!peerIsUs(socketFd.get(), servicePid))
-        return runCold("the socket belongs to another user");
-
-    std::string message(kMagic);
-    putString(message, key);
-    putU32(message, static_cast<std::uint32_t>(r.timeout.count()));
-    putU32(message, r.testDelayMillis);
-    putString(message, r.classFile);
-    if (!sendAll(socketFd.get(), message)) return runCold("the service went away");
-
-    auto timedOut = [&] {
-        // Procyon cannot be stopped inside the service: end the service, the
-        // next run starts a new one.
-        kill(servicePid, SIGKILL);
-        ServiceAnswer a;
-        a.kind = ServiceAnswer::Kind::TimedOut;
-        return a;
-    };
-    std::array<char, 9> head{};
-    switch (readAll(socketFd.get(), head.data(), head.size(), deadline)) {
-        case ReadResult::TimedOut:
-            return timedOut();
-        case ReadResult::Closed:
-            return runCold("the service ended without an answer");
-        case ReadResult::Done:
-            break;
-    }
-    if (std::string_view(head.data(), 4) != kMagic) return runCold("the service answered garbage");
-    const auto kind = static_cast<unsigned char>(head[4]);
-    std::uint32_t length = 0;
-    for (std::size_t i = 5; i < 9; ++i) length = (length << 8) | static_cast<unsigned char>(head[i]);
-    if (kind > 2) return runCold("the service answered garbage");
-    ServiceAnswer a;
-    if (kind == 0 && length > r.maxSource) {
-        a.kind = ServiceAnswer::Kind::TooLarge;
-        return a;
-    }
-    if (kind != 0 && length > (1u << 20)) return runCold("the service answered garbage");
-    a.text.resize(length);
-    switch (readAll(socketFd.get(), a.text.data(), length, deadline)) {
-        case ReadResult::TimedOut:
-            return timedOut();
-        case ReadResult::Closed:
-            return runCold("the service's answer was cut short");
-        case ReadResult::Done:
-            break;
-    }
-    // Nothing may follow the answer.
-    char extra = 0;
-    if (recv(socketFd.get(), &extra, 1, MSG_DONTWAIT) > 0) return runCold("the service answered garbage");
-    a.kind = kind == 0 ? ServiceAnswer::Kind::Source
-             : kind == 1 ? ServiceAnswer::Kind::NoSource
-                         : ServiceAnswer::Kind::RunCold;
-    return a;
 }
 
 }  // namespace brindle::jad

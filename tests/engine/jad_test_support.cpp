@@ -150,7 +150,12 @@ bool processGone(pid_t pid) {
     std::string line;
     if (!std::getline(stat, line)) return true;
     const std::size_t paren = line.rfind(')');
-    return paren != std::string::npos && line.size() > paren + 2 && line[paren + 2] == 'Z';
+    if (paren == std::string::npos || line.size() <= paren + 2 || line[paren + 2] != 'Z')
+        return false;
+    // A zombie leader whose other threads still exit keeps its files open.
+    std::error_code error;
+    const auto tasks = fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error);
+    return error || std::distance(fs::begin(tasks), fs::end(tasks)) <= 1;
 }
 
 bool waitUntilGone(pid_t pid, std::chrono::milliseconds limit) {
@@ -174,22 +179,25 @@ std::vector<std::string> environmentWithout(std::string_view prefix) {
 
 }  // namespace
 
+std::vector<std::string> jadEnvironment(const std::map<std::string, std::string>& env) {
+    std::vector<std::string> result = environmentWithout("BRINDLE_JAD_");
+    std::erase_if(result, [](const std::string& e) { return e.starts_with("XDG_RUNTIME_DIR="); });
+    if (!env.contains("XDG_RUNTIME_DIR"))
+        result.push_back("XDG_RUNTIME_DIR=" + defaultServiceFolder().path().string());
+    for (const auto& entry : env) {
+        const std::string prefix = entry.first + "=";
+        std::erase_if(result, [&prefix](const std::string& e) { return e.starts_with(prefix); });
+        result.push_back(prefix + entry.second);
+    }
+    return result;
+}
+
 JadRun runJad(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
               int timeoutSeconds) {
     brindle::jad::ChildRequest request;
     request.program = JAD_PATH;
     request.args = args;
-    request.env = environmentWithout("BRINDLE_JAD_");
-    std::erase_if(request.env,
-                  [](const std::string& e) { return e.starts_with("XDG_RUNTIME_DIR="); });
-    if (!env.contains("XDG_RUNTIME_DIR"))
-        request.env.push_back("XDG_RUNTIME_DIR=" + defaultServiceFolder().path().string());
-    for (const auto& entry : env) {
-        const std::string prefix = entry.first + "=";
-        std::erase_if(request.env,
-                      [&prefix](const std::string& e) { return e.starts_with(prefix); });
-        request.env.push_back(prefix + entry.second);
-    }
+    request.env = jadEnvironment(env);
     request.timeout = std::chrono::seconds(timeoutSeconds);
     const brindle::jad::ChildResult r = brindle::jad::runChild(request);
     JadRun run;

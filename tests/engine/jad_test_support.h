@@ -95,6 +95,9 @@ struct JadRun {
 JadRun runJad(const std::vector<std::string>& args,
               const std::map<std::string, std::string>& env = {}, int timeoutSeconds = 120);
 
+// The environment runJad gives jad.
+std::vector<std::string> jadEnvironment(const std::map<std::string, std::string>& env);
+
 // Runs any program with the test's own environment.
 brindle::jad::ChildResult runProgram(const std::string& program,
                                      const std::vector<std::string>& args);

@@ -1,0 +1,430 @@
+// jad with its resident decompiler service: the real Procyon on classes javac
+// compiles at test time. Every test keeps its services in its own socket
+// folder and ends them when it is done.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "jad_test_support.h"
+
+namespace {
+
+using namespace jadtest;
+using Env = std::map<std::string, std::string>;
+
+constexpr const char* kOuterSource = R"(package demo.service;
+
+import java.io.*;
+import java.util.*;
+import java.util.function.*;
+
+public class Outer<T extends Comparable<T>> implements Iterable<T> {
+    private final List<T> items = new ArrayList<>();
+
+    public class Inner {
+        public int count() { return items.size(); }
+    }
+
+    static final class Pair<A, B> {
+        final A first;
+        final B second;
+        Pair(A first, B second) { this.first = first; this.second = second; }
+    }
+
+    enum Mode { FAST, SAFE }
+
+    public Iterator<T> iterator() { return items.iterator(); }
+
+    public <K> Map<K, List<T>> groupBy(Function<T, K> key) {
+        Map<K, List<T>> groups = new TreeMap<>();
+        for (T item : items)
+            groups.computeIfAbsent(key.apply(item), k -> new ArrayList<>()).add(item);
+        return groups;
+    }
+
+    static int describe(String word, Mode mode) {
+        switch (word) {
+            case "one": return 1;
+            case "two": return mode == Mode.FAST ? 2 : 22;
+            default: return word.length();
+        }
+    }
+
+    static String firstLine(File file) throws IOException {
+        try (BufferedReader in = new BufferedReader(new FileReader(file))) {
+            return in.readLine();
+        } catch (FileNotFoundException e) {
+            return "\u6e90 " + e.getMessage();
+        }
+    }
+
+    Runnable task(int times) {
+        return new Runnable() {
+            public void run() {
+                for (int i = 0; i < times; i++) items.sort(null);
+            }
+        };
+    }
+}
+)";
+
+constexpr const char* kShapeSource = R"(package demo.service;
+
+public interface Shape {
+    double area();
+
+    static Shape square(double side) {
+        return new Shape() {
+            public double area() { return side * side; }
+        };
+    }
+
+    default String label() { return getClass().getSimpleName() + " " + area(); }
+}
+)";
+
+// Compiles the fixture once for the suite; each test has its own socket folder.
+class JadService : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        root_ = new TempDir;
+        const fs::path src = root_->path() / "src" / "demo" / "service";
+        fs::create_directories(src);
+        writeFile(src / "Outer.java", kOuterSource);
+        writeFile(src / "Shape.java", kShapeSource);
+        const fs::path classes = root_->path() / "classes 源码";
+        javac_ = new std::string(findOnPath("javac").value_or(""));
+        if (javac_->empty()) {
+            *setupError_ = "javac is not on PATH; the jad tests need a JDK";
+            return;
+        }
+        const auto r = runProgram(*javac_, {"-J-XX:-UsePerfData", "-encoding", "UTF-8", "-d",
+                                            classes.string(), (src / "Outer.java").string(),
+                                            (src / "Shape.java").string()});
+        if (r.outcome != brindle::jad::ChildResult::Outcome::Exited || r.status != 0) {
+            *setupError_ = "javac failed: " + r.err;
+            return;
+        }
+        classFiles_ = new std::vector<fs::path>;
+        for (const auto& entry : fs::recursive_directory_iterator(classes)) {
+            if (entry.path().extension() == ".class") classFiles_->push_back(entry.path());
+        }
+        std::sort(classFiles_->begin(), classFiles_->end());
+        // What a cold run writes, to compare the service's output with.
+        cold_ = new fs::path(root_->path() / "cold");
+        for (const fs::path& file : *classFiles_) {
+            const JadRun run = runJad({"-d" + cold_->string(), file.string()},
+                                      {{"BRINDLE_JAD_COLD", "1"}});
+            if (run.exitCode != 0) *setupError_ += run.err;
+        }
+    }
+
+    static void TearDownTestSuite() {
+        delete classFiles_;
+        delete cold_;
+        delete javac_;
+        delete root_;
+    }
+
+    void SetUp() override { ASSERT_TRUE(setupError_->empty()) << *setupError_; }
+
+    Env env(Env extra = {}) const {
+        extra.emplace("XDG_RUNTIME_DIR", services_.path().string());
+        return extra;
+    }
+
+    static fs::path classFile(const std::string& name) {
+        for (const fs::path& file : *classFiles_) {
+            if (file.stem() == name) return file;
+        }
+        return {};
+    }
+
+    static std::string javaName(const fs::path& classFile) {
+        return classFile.stem().string() + ".java";
+    }
+
+    static std::optional<std::string> coldSource(const fs::path& classFile) {
+        return readFile(*cold_ / javaName(classFile));
+    }
+
+    // Runs jad on `file` into `out` and expects the cold run's exact bytes.
+    void expectColdBytes(const fs::path& file, const fs::path& out, const Env& extra = {},
+                         const std::string& stderrText = "") const {
+        const JadRun r = runJad({"-sjava", "-8", "-ff", "-d" + out.string(), file.string()},
+                                env(extra));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err, stderrText);
+        const std::optional<std::string> expected = coldSource(file);
+        ASSERT_TRUE(expected.has_value());
+        EXPECT_EQ(readFile(out / javaName(file)), expected) << file;
+    }
+
+    fs::path scratch(const std::string& name) const { return scratch_.path() / name; }
+
+    static TempDir* root_;
+    static std::vector<fs::path>* classFiles_;
+    static fs::path* cold_;
+    static std::string* javac_;
+    static std::string* setupError_;
+
+    TempDir scratch_;
+    ServiceFolder services_;
+};
+
+TempDir* JadService::root_ = nullptr;
+std::vector<fs::path>* JadService::classFiles_ = nullptr;
+fs::path* JadService::cold_ = nullptr;
+std::string* JadService::javac_ = nullptr;
+std::string* JadService::setupError_ = new std::string;
+
+const Env kRequired = {{"BRINDLE_JAD_SERVICE_REQUIRED", "1"}};
+
+TEST_F(JadService, WritesTheColdRunsBytesAndTheSourcesCompileAgain) {
+    ASSERT_GE(classFiles_->size(), 6u);
+    const fs::path out = scratch("warm out");
+    for (const fs::path& file : *classFiles_) {
+        SCOPED_TRACE(file.filename().string());
+        expectColdBytes(file, out, kRequired);
+    }
+    EXPECT_EQ(services_.services().size(), 1u);
+
+    // The top-level sources (nested classes are inside them) compile again.
+    const auto r = runProgram(*javac_, {"-J-XX:-UsePerfData", "-encoding", "UTF-8", "-d",
+                                        scratch("again").string(), (out / "Outer.java").string(),
+                                        (out / "Shape.java").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(scratch("again") / "demo" / "service" / "Outer$Inner.class"));
+}
+
+TEST_F(JadService, DetachesAndEndsItselfWhenIdle) {
+    expectColdBytes(classFile("Shape"), scratch("out"),
+                    {{"BRINDLE_JAD_SERVICE_REQUIRED", "1"}, {"BRINDLE_JAD_SERVICE_IDLE", "2"}});
+    const std::vector<pid_t> pids = services_.services();
+    ASSERT_EQ(pids.size(), 1u);
+    const pid_t pid = pids[0];
+    EXPECT_NE(getsid(pid), getsid(0)) << "the service must run in a session of its own";
+    for (int fd = 0; fd <= 2; ++fd) {
+        EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd)),
+                  "/dev/null")
+            << "fd " << fd;
+    }
+    EXPECT_TRUE(waitUntilGone(pid, std::chrono::seconds(15)));
+    EXPECT_TRUE(services_.sockets().empty()) << "the idle service leaves its socket behind";
+}
+
+TEST_F(JadService, ADeadServiceOrAStaleSocketFileIsReplaced) {
+    const fs::path file = classFile("Outer");
+    expectColdBytes(file, scratch("first"), kRequired);
+    const std::vector<pid_t> first = services_.services();
+    ASSERT_EQ(first.size(), 1u);
+    const std::vector<fs::path> sockets = services_.sockets();
+    ASSERT_EQ(sockets.size(), 1u);
+
+    // Killed: its socket file stays, with nothing listening.
+    services_.stopServices();
+    ASSERT_TRUE(fs::exists(sockets[0]));
+    expectColdBytes(file, scratch("after kill"), kRequired);
+    const std::vector<pid_t> second = services_.services();
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_NE(second[0], first[0]);
+
+    // A plain file where the socket should be.
+    services_.stopServices();
+    fs::remove(sockets[0]);
+    writeFile(sockets[0], "not a socket");
+    expectColdBytes(file, scratch("after file"), kRequired);
+    EXPECT_EQ(services_.services().size(), 1u);
+}
+
+// Listens on `path` in place of the service and gives every client `answer`.
+class FakeService {
+public:
+    FakeService(const fs::path& path, std::string answer) : answer_(std::move(answer)) {
+        fs::remove(path);
+        fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.c_str(), path.string().size() + 1);
+        if (bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            listen(fd_, 8) != 0)
+            throw std::runtime_error("cannot listen on " + path.string());
+        thread_ = std::thread([this] {
+            for (;;) {
+                const int client = accept(fd_, nullptr, nullptr);
+                if (client < 0 || stop_) {
+                    if (client >= 0) close(client);
+                    return;
+                }
+                // The whole request, so that closing does not reset the connection.
+                char request[4096];
+                pollfd p{client, POLLIN, 0};
+                while (poll(&p, 1, 200) > 0 && read(client, request, sizeof request) > 0) {
+                }
+                (void)!send(client, answer_.data(), answer_.size(), MSG_NOSIGNAL);
+                close(client);
+            }
+        });
+        path_ = path;
+    }
+    ~FakeService() {
+        stop_ = true;
+        shutdown(fd_, SHUT_RDWR);
+        thread_.join();
+        close(fd_);
+        fs::remove(path_);
+    }
+    FakeService(const FakeService&) = delete;
+    FakeService& operator=(const FakeService&) = delete;
+
+private:
+    std::string answer_;
+    int fd_ = -1;
+    fs::path path_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+TEST_F(JadService, AWrongAnswerGivesAColdRun) {
+    const fs::path file = classFile("Shape");
+    expectColdBytes(file, scratch("first"), kRequired);
+    const std::vector<fs::path> sockets = services_.sockets();
+    ASSERT_EQ(sockets.size(), 1u);
+    services_.stopServices();
+
+    using namespace std::string_literals;
+    const struct {
+        const char* what;
+        std::string answer;
+    } cases[] = {
+        {"nothing", ""},
+        {"garbage", "HTTP/1.1 400 Bad Request\r\n\r\n"},
+        {"an unknown kind", "BRJ1\x07\0\0\0\0"s},
+        {"a source cut short", "BRJ1\0\0\0\0\x40" "class"s},
+        {"more than the answer", "BRJ1\0\0\0\0\x05" "class and more"s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const FakeService fake(sockets[0], c.answer);
+        expectColdBytes(file, scratch(c.what));
+    }
+}
+
+TEST_F(JadService, ASocketFolderThatIsNotPrivateIsRefused) {
+    const fs::path file = classFile("Shape");
+    const fs::path open = scratch("open");
+    fs::create_directories(open);
+    fs::permissions(open, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::replace);
+    const fs::path foreign = scratch("foreign");
+    fs::create_directories(foreign);
+    fs::permissions(foreign, fs::perms::owner_all, fs::perm_options::replace);
+    const bool canChown = chown(foreign.c_str(), 65534, 65534) == 0;
+
+    const struct {
+        fs::path folder;
+        std::string detail;
+    } cases[] = {
+        {open, "mode 0755"},
+        {foreign, "owner 65534"},
+        {file, "is not a folder"},
+    };
+    for (const auto& c : cases) {
+        if (c.folder == foreign && !canChown) continue;  // only root can give a folder away
+        SCOPED_TRACE(c.folder.string());
+        const fs::path out = scratch("out") / c.folder.filename();
+        const JadRun r =
+            runJad({"-d" + out.string(), file.string()}, {{"XDG_RUNTIME_DIR", c.folder.string()}});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_TRUE(r.err.starts_with("jad: the socket folder " + c.folder.string())) << r.err;
+        EXPECT_NE(r.err.find(c.detail), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("decompiling without the service"), std::string::npos) << r.err;
+        EXPECT_EQ(readFile(out / "Shape.java"), coldSource(file));
+        if (fs::is_directory(c.folder)) {
+            EXPECT_TRUE(listFolder(c.folder).empty());
+        }
+    }
+}
+
+// Starts jad with stdout and stderr in `log`; its process id.
+pid_t startJad(const std::vector<std::string>& args, const Env& env, const fs::path& log) {
+    std::vector<std::string> argvText{JAD_PATH};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envText = jadEnvironment(env);
+    std::vector<char*> envp;
+    for (std::string& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, JAD_PATH, &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+TEST_F(JadService, ServesSeveralRunsAtOnce) {
+    // Several runs find no service at the same moment: one starts it, all are served.
+    const fs::path out = scratch("together");
+    std::vector<pid_t> runs;
+    for (std::size_t i = 0; i < classFiles_->size(); ++i) {
+        runs.push_back(startJad({"-d" + out.string(), (*classFiles_)[i].string()}, env(kRequired),
+                                scratch("log" + std::to_string(i))));
+        ASSERT_GT(runs.back(), 0);
+    }
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        SCOPED_TRACE((*classFiles_)[i].filename().string());
+        int status = -1;
+        ASSERT_EQ(waitpid(runs[i], &status, 0), runs[i]);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << readFile(scratch("log" + std::to_string(i))).value_or("");
+        EXPECT_EQ(readFile(out / javaName((*classFiles_)[i])), coldSource((*classFiles_)[i]));
+    }
+    EXPECT_EQ(services_.services().size(), 1u);
+}
+
+TEST_F(JadService, ADecompilePastTheTimeLimitFailsAndTheNextRunIsServed) {
+    const fs::path file = classFile("Outer");
+    const fs::path out = scratch("out");
+    expectColdBytes(file, out, kRequired);
+    const std::vector<pid_t> before = services_.services();
+    ASSERT_EQ(before.size(), 1u);
+    writeFile(out / "Outer.java", "older");
+
+    const auto start = std::chrono::steady_clock::now();
+    const JadRun r = runJad({"-d" + out.string(), file.string()},
+                            env({{"BRINDLE_JAD_TIMEOUT", "2"},
+                                 {"BRINDLE_JAD_SERVICE_DELAY_MS", "600000"}}));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "jad: " + file.string() + ": timed out after 2 s\n");
+    EXPECT_LT(elapsed, std::chrono::seconds(10));
+    EXPECT_EQ(readFile(out / "Outer.java"), "older");
+    EXPECT_EQ(listFolder(out), std::set<std::string>{"Outer.java"});
+    EXPECT_TRUE(waitUntilGone(before[0])) << "the stuck service still runs";
+
+    expectColdBytes(file, out, kRequired);
+    EXPECT_EQ(services_.services().size(), 1u);
+}
+
+}  // namespace
