@@ -1,15 +1,22 @@
 // Brindle.exe's application object and its start-up.
 
+#include <windows.h>
+
 #include "app/win32/app_framework.h"
 #include "core/engine_runner.h"
 #include "core/startup.h"
 #include "os/host_platform.h"
+#include "ui/win32/brindle_dlg.h"
+#include "ui/win32/prompts.h"
 
 namespace brindle {
 
 class CBrindleApp final : public win32::CAppBase {
 public:
     bool InitInstance() override;
+
+    // The window the program runs in, while it exists.
+    win32::CDialogBase* m_pMainWnd = nullptr;
 };
 
 namespace {
@@ -22,14 +29,28 @@ CBrindleApp theBrindleApp;
 bool CBrindleApp::InitInstance() {
     // Brindle's windows host no embedded controls, so there is no control container to enable.
     Platform& platform = hostPlatform();
-    fillFrontEndState(platform, frontEndState);
+    const std::string programFolder = fillFrontEndState(platform, frontEndState);
 
     if (startModeFor(m_lpCmdLine) == StartMode::SingleFile) {
         decompileAndShow(platform, frontEndState, m_lpCmdLine);
         postQuit(0);
         return false;
     }
-    // Window mode: the main window is created and run modally here.
+
+    // Window mode: the main window runs modally; when it has closed, the program ends.
+    {
+        win32::CBrindleDlg dialog(platform, frontEndState, hostTexts(), programFolder,
+                                  win32::systemPrompts());
+        m_pMainWnd = &dialog;
+        dialog.DoModal();
+        m_pMainWnd = nullptr;
+        // Closed during a batch: end at once. The worker ends with the process, never meeting
+        // the window's objects freed; an engine run in progress goes on by itself.
+        if (dialog.batchRunning()) {
+            dialog.stopBatch();
+            ExitProcess(0);
+        }
+    }
     return false;
 }
 
