@@ -410,7 +410,9 @@ int decompile(const CommandLine& line, const Settings& settings) {
     if (classPath.empty()) return fail(file, "Procyon decompiler not found (empty class path)");
 
     const std::vector<std::string> env = childEnvironment();
-    const std::string jar = settings.cold ? std::string() : serviceJar();
+    const std::string workingFolder = absolutePath(".");
+    // The service gets both paths as UTF-8 text.
+    const std::string jar = settings.cold || !isValidUtf8(workingFolder) ? std::string() : serviceJar();
     std::string source;
     bool haveSource = false;
     if (!jar.empty()) {
@@ -423,6 +425,7 @@ int decompile(const CommandLine& line, const Settings& settings) {
         ask.idleSeconds = settings.serviceIdleSeconds;
         ask.testDelayMillis = settings.serviceDelayMillis;
         ask.classFile = absolute;
+        ask.workingFolder = workingFolder;
         ServiceAnswer answer = askService(ask);
         if (!answer.warning.empty()) printLine("jad: " + answer.warning);
         using Kind = ServiceAnswer::Kind;

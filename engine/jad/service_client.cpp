@@ -28,7 +28,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::string_view kMagic = "BRJ1";
+constexpr std::string_view kMagic = "BRJ2";
 constexpr std::string_view kServiceClass = "brindle.jad.JadService";
 // How long a new service may take to listen before jad decompiles without it.
 constexpr auto kStartLimit = std::chrono::seconds(30);
@@ -205,7 +205,8 @@ std::vector<char*> cStrings(const std::vector<std::string>& strings) {
 }
 
 // Only async-signal-safe calls: runs between fork and exec.
-[[noreturn]] void becomeService(int readyFd, char* const* argv, char* const* envp) {
+[[noreturn]] void becomeService(int readyFd, const char* workingFolder, char* const* argv,
+                                char* const* envp) {
     if (setsid() < 0) _exit(127);
     const pid_t second = fork();
     if (second != 0) _exit(second < 0 ? 127 : 0);  // the service is nobody's child
@@ -226,7 +227,7 @@ std::vector<char*> cStrings(const std::vector<std::string>& strings) {
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     umask(077);
-    if (chdir("/") != 0) _exit(127);
+    if (chdir(workingFolder) != 0) _exit(127);
     execve(argv[0], argv, envp);
     _exit(127);
 }
@@ -239,11 +240,16 @@ std::string startService(const ServiceRequest& r, const std::string& socketPath,
     for (const std::string& jar : r.classPath) classPath += jar + ":";
     classPath += r.serviceJar;
     // No perf data file: a service killed on a time-out would leave it in /tmp.
-    const std::vector<std::string> args = {r.java,         "-XX:-UsePerfData",  "-cp",
+    const std::vector<std::string> args = {r.java,         "-XX:-UsePerfData",  "-XX:+UseParallelGC", "-cp",
                                            classPath,      std::string(kServiceClass), socketPath,
                                            key,            std::to_string(r.idleSeconds)};
     std::vector<char*> argv = cStrings(args);
     std::vector<char*> envp = cStrings(r.env);
+
+    // An empty working folder: Procyon looks for classes it does not find elsewhere below it.
+    const std::string empty = socketPath.substr(0, socketPath.rfind('/')) + "/brindle-jad-empty";
+    if (mkdir(empty.c_str(), 0700) != 0 && errno != EEXIST)
+        return "cannot create " + empty + ": " + std::strerror(errno);
 
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return std::string("cannot start it: ") + std::strerror(errno);
@@ -251,7 +257,7 @@ std::string startService(const ServiceRequest& r, const std::string& socketPath,
     Fd writeEnd(fds[1]);
     const pid_t first = fork();
     if (first < 0) return std::string("cannot start it: ") + std::strerror(errno);
-    if (first == 0) becomeService(writeEnd.get(), argv.data(), envp.data());
+    if (first == 0) becomeService(writeEnd.get(), empty.c_str(), argv.data(), envp.data());
     writeEnd.reset();
     int status = 0;
     while (waitpid(first, &status, 0) < 0 && errno == EINTR) {
@@ -307,6 +313,7 @@ ServiceAnswer askOnce(const ServiceRequest& r, const std::string& key,
     putU32(message, static_cast<std::uint32_t>(r.timeout.count()));
     putU32(message, r.testDelayMillis);
     putString(message, r.classFile);
+    putString(message, r.workingFolder);
     if (!sendAll(socketFd.get(), message)) return runCold("the service went away");
 
     auto timedOut = [&] {

@@ -18,6 +18,7 @@ struct ServiceRequest {
     unsigned idleSeconds = 600;          // the service ends after this long without work
     unsigned testDelayMillis = 0;        // the service waits this long before decompiling
     std::string classFile;               // absolute, valid UTF-8
+    std::string workingFolder;           // jad's, absolute
     std::size_t maxSource = 256u << 20;
 };
 

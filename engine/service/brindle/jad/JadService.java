@@ -13,9 +13,10 @@
 // another jad build) is answered "run cold", and jad starts Procyon itself.
 // The service writes no file but its socket; jad writes the output file.
 //
-// Request:  "BRJ1" u32 keyLength key u32 timeoutSeconds u32 testDelayMillis
-//           u32 pathLength path            (UTF-8, the class file's absolute path)
-// Answer:   "BRJ1" u8 kind u32 length bytes
+// Request:  "BRJ2" u32 keyLength key u32 timeoutSeconds u32 testDelayMillis
+//           u32 length path   (UTF-8, the class file's absolute path)
+//           u32 length folder (UTF-8, jad's working folder)
+// Answer:   "BRJ2" u8 kind u32 length bytes
 //           kind 0: the source; 1: no source, bytes = what Procyon printed on
 //           stderr; 2: run cold, bytes = a reason
 //
@@ -28,6 +29,8 @@ package brindle.jad;
 
 import com.strobel.Procyon;
 import com.strobel.assembler.InputTypeLoader;
+import com.strobel.assembler.metadata.Buffer;
+import com.strobel.assembler.metadata.ClasspathTypeLoader;
 import com.strobel.assembler.metadata.DeobfuscationUtilities;
 import com.strobel.assembler.metadata.ITypeLoader;
 import com.strobel.assembler.metadata.MetadataSystem;
@@ -40,6 +43,7 @@ import com.strobel.decompiler.DecompilerSettings;
 import com.strobel.decompiler.PlainTextOutput;
 import com.strobel.decompiler.languages.java.JavaFormattingOptions;
 import java.io.ByteArrayOutputStream;
+import java.io.File;
 import java.io.FileOutputStream;
 import java.io.IOException;
 import java.io.OutputStreamWriter;
@@ -59,6 +63,7 @@ import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.nio.file.attribute.BasicFileAttributes;
+import java.util.Arrays;
 import java.util.Map;
 import java.util.concurrent.ConcurrentHashMap;
 import java.util.concurrent.locks.ReentrantLock;
@@ -68,7 +73,7 @@ import java.util.logging.Level;
 import java.util.logging.Logger;
 
 public final class JadService {
-    private static final byte[] MAGIC = {'B', 'R', 'J', '1'};
+    private static final byte[] MAGIC = {'B', 'R', 'J', '2'};
     private static final byte KIND_SOURCE = 0;
     private static final byte KIND_NO_SOURCE = 1;
     private static final byte KIND_COLD = 2;
@@ -225,11 +230,12 @@ public final class JadService {
             final long timeoutSeconds = readUnsigned(client);
             final long delayMillis = readUnsigned(client);
             final String path = readString(client);
+            final String workingFolder = readString(client);
             if (!requestKey.equals(key)) {
                 answer(client, KIND_COLD, "the service belongs to another jad");
                 return;
             }
-            if (!path.startsWith("/")) {
+            if (!path.startsWith("/") || !workingFolder.startsWith("/")) {
                 answer(client, KIND_COLD, "not an absolute path");
                 return;
             }
@@ -242,8 +248,12 @@ public final class JadService {
             try {
                 if (delayMillis > 0) Thread.sleep(delayMillis);
                 final ByteArrayOutputStream source = new ByteArrayOutputStream();
-                final String failure = decompile(path, source);
-                if (failure == null) {
+                final RequestTypeLoader loader = new RequestTypeLoader(new File(workingFolder));
+                final String failure = decompile(path, loader, source);
+                if (loader.needsColdRun) {
+                    kind = KIND_COLD;
+                    body = "a class may come from jad's working folder".getBytes(StandardCharsets.UTF_8);
+                } else if (failure == null) {
                     kind = KIND_SOURCE;
                     body = source.toByteArray();
                 } else {
@@ -272,7 +282,7 @@ public final class JadService {
     // What DecompilerDriver does for one class file named on its command line
     // without options. Returns null when `out` holds the source, else the text
     // Procyon prints on stderr instead of a source.
-    private static String decompile(String path, ByteArrayOutputStream out)
+    private static String decompile(String path, ITypeLoader loader, ByteArrayOutputStream out)
             throws IOException, ReflectiveOperationException {
         final CommandLineOptions options = new CommandLineOptions();
         final DecompilerSettings settings = new DecompilerSettings();
@@ -293,7 +303,7 @@ public final class JadService {
         settings.setDisableForEachTransforms(options.getDisableForEachTransforms());
         settings.setForcedCompilerTarget(options.getCompilerTargetOverride());
         settings.setTextBlockLineMinimum(options.getTextBlockLineMinimum());
-        settings.setTypeLoader(new InputTypeLoader());
+        settings.setTypeLoader(new InputTypeLoader(loader));
         settings.setOutputFileHeaderText("\nDecompiled by Procyon v" + Procyon.version() + "\n");
         if (settings.getJavaFormattingOptions() == null)
             settings.setJavaFormattingOptions(JavaFormattingOptions.createDefault());
@@ -317,6 +327,55 @@ public final class JadService {
         settings.getLanguage().decompileType(resolved, output, decompilation);
         writer.flush();
         return null;
+    }
+
+    // What Procyon's command line finds on its class path (the JDK and the Procyon jars), for
+    // every request: the bytes of a class, or an empty array for a name it does not find.
+    private static final ClasspathTypeLoader CLASS_PATH = new ClasspathTypeLoader();
+    private static final Map<String, byte[]> CLASS_PATH_CACHE = new ConcurrentHashMap<>();
+    private static final byte[] NOT_ON_CLASS_PATH = new byte[0];
+
+    // The loader Procyon's InputTypeLoader falls back on for a name it has not found next to
+    // the class file: the class path, as in a cold run. A cold run next looks for the name
+    // below its working folder; the service runs in an empty folder, so it asks for a cold
+    // run whenever such a file exists below jad's.
+    private static final class RequestTypeLoader implements ITypeLoader {
+        private final File workingFolder;
+        boolean needsColdRun;
+
+        RequestTypeLoader(File workingFolder) {
+            this.workingFolder = workingFolder;
+        }
+
+        @Override
+        public boolean tryLoadType(String internalName, Buffer buffer) {
+            // The service's own classes are on its class path, not on a cold run's.
+            if (!internalName.startsWith("brindle/jad/")) {
+                byte[] bytes = CLASS_PATH_CACHE.get(internalName);
+                if (bytes == null) {
+                    final Buffer fresh = new Buffer();
+                    bytes = CLASS_PATH.tryLoadType(internalName, fresh)
+                            ? Arrays.copyOf(fresh.array(), fresh.size())
+                            : NOT_ON_CLASS_PATH;
+                    CLASS_PATH_CACHE.put(internalName, bytes);
+                }
+                if (bytes != NOT_ON_CLASS_PATH) {
+                    buffer.putByteArray(bytes, 0, bytes.length);
+                    buffer.flip();
+                    return true;
+                }
+            }
+            final String filePath = internalName.replace('/', File.separatorChar) + ".class";
+            final int slash = filePath.lastIndexOf(File.separatorChar);
+            if (isFile(new File(workingFolder, filePath))
+                    || (slash >= 0 && isFile(new File(workingFolder, filePath.substring(slash + 1)))))
+                needsColdRun = true;
+            return false;
+        }
+
+        private static boolean isFile(File file) {
+            return file.exists() && !file.isDirectory();
+        }
     }
 
     // The metadata system Procyon's command line uses (it looks a type up at
