@@ -1,0 +1,44 @@
+#pragma once
+// The class-file association in the freedesktop.org way, as text: the desktop entry that starts
+// brindle, the MIME package that names *.class files, and the merge of the default-application
+// line into the user's mimeapps.list. No file is read or written here; main.cpp does that.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brindle::xdg {
+
+inline constexpr std::string_view kDesktopFileName = "CoolBrindle.desktop";
+inline constexpr std::string_view kMimePackageName = "CoolBrindle.xml";
+inline constexpr std::string_view kMimeType = "application/x-java";
+
+// The base folder named by an XDG variable (its value, or null when unset): the value when it
+// is an absolute path, else home followed by fallback (".local/share", ".config"). Without an
+// absolute home there is no folder to use: nullopt.
+std::optional<std::string> baseFolder(const char* value, const char* home,
+                                      std::string_view fallback);
+
+// True when text is well-formed UTF-8 with no zero byte: what a desktop entry and an XML file
+// can carry.
+bool isUtf8(std::string_view text);
+
+// One argument of an Exec key: quoted by the desktop-entry rules (", `, $ and \ escaped inside
+// double quotes; % doubled so it is no field code), then escaped as a string value (\ doubled,
+// newline, tab and carriage return written as \n, \t, \r).
+std::string execArgument(std::string_view argument);
+
+// The desktop entry of Brindle in programFolder (an absolute path ending in '/'): brindle of
+// that folder started with the clicked file, the class-file icon beside it.
+std::string desktopEntry(std::string_view programFolder);
+
+// The shared-mime-info package that gives *.class files the type application/x-java.
+std::string mimePackage();
+
+// The user's mimeapps.list text with application/x-java=CoolBrindle.desktop as the default
+// application: a line for that type in [Default Applications] is replaced in place (later
+// duplicates, which would override it, are dropped), a missing line is added at the end of the
+// section, a missing section at the end of the text. Every other line stays as it was.
+std::string mergeMimeApps(std::string_view existing);
+
+}  // namespace brindle::xdg
