@@ -251,6 +251,27 @@ TEST_F(JadService, ADeadServiceOrAStaleSocketFileIsReplaced) {
     EXPECT_EQ(services_.services().size(), 1u);
 }
 
+TEST_F(JadService, AClassFoundBelowJadsWorkingFolderGivesTheColdRunsBytes) {
+    // Outer$Inner alone: Procyon finds Outer only below the working folder, the classes' root.
+    const fs::path alone = scratch("alone");
+    fs::create_directories(alone);
+    fs::copy_file(classFile("Outer$Inner"), alone / "Outer$Inner.class");
+    const fs::path root = classFile("Outer").parent_path().parent_path().parent_path();
+    const fs::path before = fs::current_path();
+    fs::current_path(root);
+    const std::string inner = (alone / "Outer$Inner.class").string();
+    const JadRun cold =
+        runJad({"-d" + scratch("cold").string(), inner}, env({{"BRINDLE_JAD_COLD", "1"}}));
+    const JadRun warm = runJad({"-d" + scratch("warm").string(), inner}, env());
+    fs::current_path(before);
+    ASSERT_EQ(cold.exitCode, 0) << cold.err;
+    ASSERT_EQ(warm.exitCode, 0) << warm.err;
+    const std::optional<std::string> source = readFile(scratch("cold") / "Outer$Inner.java");
+    ASSERT_TRUE(source.has_value());
+    EXPECT_NE(source->find("Outer.this.items"), std::string::npos) << *source;
+    EXPECT_EQ(readFile(scratch("warm") / "Outer$Inner.java"), source);
+}
+
 // Listens on `path` in place of the service and gives every client `answer`.
 class FakeService {
 public:
