@@ -10,6 +10,7 @@
 
 #include "fakes/fake_log.h"
 #include "support/files.h"
+#include "texts/texts.h"
 
 namespace brindle {
 namespace {
@@ -52,6 +53,53 @@ DWORD launch(const std::string& commandLine) {
         return 0xFFFFFFFF;
     }
     WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+// The visible top-level window of the process with this caption; waits up to ten seconds.
+HWND waitForWindowOf(DWORD processId, const std::string& caption) {
+    struct Search {
+        DWORD processId;
+        const std::string& caption;
+        HWND found;
+    } search{processId, caption, nullptr};
+    for (int i = 0; i < 500 && search.found == nullptr; ++i) {
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(data);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                char text[256] = {};
+                GetWindowTextA(window, text, sizeof text);
+                if (owner != s->processId || !IsWindowVisible(window) || s->caption != text) return TRUE;
+                s->found = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found == nullptr) Sleep(20);
+    }
+    return search.found;
+}
+
+// Starts commandLine exactly as given, expects the main window, closes it as the user does and
+// waits for the process; its exit code.
+DWORD launchAndCloseWindow(const std::string& commandLine) {
+    std::string buffer = commandLine;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return 0xFFFFFFFF;
+    }
+    HWND window = waitForWindowOf(process.dwProcessId, brindle::gb2312Texts().mainCaption);
+    EXPECT_NE(window, nullptr) << "no main window";
+    if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
     DWORD code = 0xFFFFFFFF;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
@@ -187,8 +235,8 @@ TEST_F(BrindleExe, CommandsLongerThanAnyFixedBufferArriveWhole) {
 }
 
 TEST_F(BrindleExe, BlankTailIsWindowModeAndRunsNoEngine) {
-    EXPECT_EQ(launch("\"" + brindle() + "\""), 0u);
-    EXPECT_EQ(start("    "), 0u);
+    EXPECT_EQ(launchAndCloseWindow("\"" + brindle() + "\""), 0u);
+    EXPECT_EQ(launchAndCloseWindow("\"" + brindle() + "\"     "), 0u);
     EXPECT_TRUE(fakes::readCalls(engineLog()).empty());
 }
 
