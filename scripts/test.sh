@@ -42,7 +42,7 @@ layout=$(mktemp -d)
 trap 'rm -rf "$layout"' EXIT
 cmake --install build/linux --prefix "$layout/linux" >/dev/null
 cmake --install build/windows --prefix "$layout/windows" >/dev/null
-for file in linux/brindle linux/typebind linux/jad linux/brindle.png linux/classfile.png \
+for file in linux/brindle linux/typebind linux/jad linux/jad-service.jar linux/brindle.png linux/classfile.png \
             windows/Brindle.exe windows/Typebind.exe; do
   [[ -f $layout/$file ]] || { echo "missing from the install: $file" >&2; exit 1; }
 done
