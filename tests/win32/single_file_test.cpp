@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "fakes/fake_log.h"
@@ -85,9 +86,10 @@ HWND waitForWindowOf(DWORD processId, const std::string& caption) {
     return search.found;
 }
 
-// Starts commandLine exactly as given, expects the main window, closes it as the user does and
-// waits for the process; its exit code.
-DWORD launchAndCloseWindow(const std::string& commandLine) {
+// Starts commandLine exactly as given, expects the main window, does whileOpen with it, closes
+// it as the user does and waits up to ten seconds for the process to end; its exit code.
+DWORD launchAndCloseWindow(const std::string& commandLine,
+                           const std::function<void(HWND)>& whileOpen = {}) {
     std::string buffer = commandLine;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -98,8 +100,14 @@ DWORD launchAndCloseWindow(const std::string& commandLine) {
     }
     HWND window = waitForWindowOf(process.dwProcessId, brindle::gb2312Texts().mainCaption);
     EXPECT_NE(window, nullptr) << "no main window";
-    if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    if (window != nullptr) {
+        if (whileOpen) whileOpen(window);
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "still running after its window was closed";
+        TerminateProcess(process.hProcess, 1);
+    }
     DWORD code = 0xFFFFFFFF;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
@@ -238,6 +246,34 @@ TEST_F(BrindleExe, BlankTailIsWindowModeAndRunsNoEngine) {
     EXPECT_EQ(launchAndCloseWindow("\"" + brindle() + "\""), 0u);
     EXPECT_EQ(launchAndCloseWindow("\"" + brindle() + "\"     "), 0u);
     EXPECT_TRUE(fakes::readCalls(engineLog()).empty());
+}
+
+// Closing the window while the engine of a batch still runs ends the program at once; the engine
+// run goes on by itself. The batch walks the default source folder.
+TEST_F(BrindleExe, ClosingDuringABatchEndsTheProgramAtOnce) {
+    const std::string source = "C:\\Tarnwick\\Servlets";
+    const bool made = GetFileAttributesA(source.c_str()) == INVALID_FILE_ATTRIBUTES;
+    CreateDirectoryA("C:\\Tarnwick", nullptr);
+    CreateDirectoryA(source.c_str(), nullptr);
+    const std::string classFile = source + "\\BrindleCloseTest.class";
+    writeFile(classFile, "class");
+    const std::string gate = engine() + ".gate";
+    writeFile(gate, "");
+
+    const DWORD code = launchAndCloseWindow("\"" + brindle() + "\"", [&](HWND window) {
+        SendMessageA(GetDlgItem(window, 1009), BM_CLICK, 0, 0);
+        EXPECT_EQ(waitForCalls(engineLog(), 1).size(), 1u);
+    });
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(exists(gate)) << "the engine was not still running";
+
+    DeleteFileA(gate.c_str());
+    Sleep(300);  // the engine ends on its own
+    DeleteFileA(classFile.c_str());
+    if (made) {
+        RemoveDirectoryA(source.c_str());
+        RemoveDirectoryA("C:\\Tarnwick");
+    }
 }
 
 }  // namespace
