@@ -152,6 +152,12 @@ TEST_F(MainWindow, OpensWithTheTemplatesControlsLabelsListAndIcons) {
     }
     EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
     EXPECT_NE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+    // Centred on the screen's work area.
+    RECT frame, work;
+    GetWindowRect(window, &frame);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_NEAR(frame.left + frame.right, work.left + work.right, 2);
+    EXPECT_NEAR(frame.top + frame.bottom, work.top + work.bottom, 2);
     EXPECT_STREQ(testing::fontOf(window).lfFaceName, t.dialogFont);
 
     const std::string sourceLabel = std::string(t.sourceLabelPrefix) + "C:\\Tarnwick\\Servlets";
