@@ -1,11 +1,14 @@
 // brindle's entry on Linux. Single-file mode never creates a toolkit object, so it runs without
-// a display.
+// a display; window mode runs the main window modally and ends when it closes.
+
+#include <QApplication>
 
 #include <string>
 
 #include "core/engine_runner.h"
 #include "core/startup.h"
 #include "os/host_platform.h"
+#include "ui/qt/brindle_dlg.h"
 
 namespace {
 
@@ -26,12 +29,14 @@ brindle::FrontEndState frontEndState;
 int main(int argc, char** argv) {
     brindle::Platform& platform = brindle::hostPlatform();
     const std::string tail = commandTail(argc, argv);
-    brindle::fillFrontEndState(platform, frontEndState);
+    const std::string programFolder = brindle::fillFrontEndState(platform, frontEndState);
 
     if (brindle::startModeFor(tail) == brindle::StartMode::SingleFile) {
         brindle::decompileAndShow(platform, frontEndState, tail);
         return 0;
     }
-    // Window mode: the main window is created and run modally here.
+    QApplication application(argc, argv);
+    brindle::CBrindleDlg window(platform, frontEndState, brindle::hostTexts(), programFolder);
+    window.exec();
     return 0;
 }
