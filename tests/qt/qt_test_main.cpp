@@ -1,0 +1,11 @@
+// The Qt window tests run under one QApplication on the offscreen platform.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
