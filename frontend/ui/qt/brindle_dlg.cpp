@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -104,6 +105,10 @@ void CBrindleDlg::buildControls() {
     list_->setWordWrap(false);
     list_->setIconSize(QSize(16, 16));
     list_->verticalHeader()->hide();
+    // Rows as tight as a report list's: one line of the dialog font or the 16-pixel icon.
+    const int rowHeight = std::max(list_->fontMetrics().height(), 16) + 4;
+    list_->verticalHeader()->setMinimumSectionSize(rowHeight);
+    list_->verticalHeader()->setDefaultSectionSize(rowHeight);
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list_->horizontalHeader()->setHighlightSections(false);
     list_->viewport()->installEventFilter(this);
