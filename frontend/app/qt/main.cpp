@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "core/engine_runner.h"
@@ -24,6 +26,15 @@ std::string commandTail(int argc, char** argv) {
 
 brindle::FrontEndState frontEndState;
 
+// Without any display Qt would abort the program; say why and end instead.
+bool displayReachable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,6 +45,11 @@ int main(int argc, char** argv) {
     if (brindle::startModeFor(tail) == brindle::StartMode::SingleFile) {
         brindle::decompileAndShow(platform, frontEndState, tail);
         return 0;
+    }
+    if (!displayReachable()) {
+        std::fputs("brindle: no display for the window; give a class file to decompile it "
+                   "without one\n", stderr);
+        return 1;
     }
     QApplication application(argc, argv);
     brindle::CBrindleDlg window(platform, frontEndState, brindle::hostTexts(), programFolder);
