@@ -326,6 +326,15 @@ TEST_F(WindowTest, TheViewButtonsOpenTheDefaultAndTheCurrentOutputFolder) {
     EXPECT_EQ(calls[1], std::vector<std::string>{chosen});
 }
 
+TEST_F(WindowTest, TheAssociationStartsTheRegistrarBesideTheProgram) {
+    fs::copy_file(FAKE_VIEWER, temp.path() / "typebind");
+    auto window = openWindow();
+    control<QPushButton>(*window, 1002)->click();
+    const Calls calls = brindle::testing::waitForCalls(temp.text() + "typebind.log", 1);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(calls[0].empty());
+}
+
 TEST_F(WindowTest, ABatchRunsStopsAndReportsThroughTheWindow) {
     auto window = openWindow();
     const std::string engine = useFakeEngine();
