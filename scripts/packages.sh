@@ -8,7 +8,7 @@ brindle_packages=(
   g++-mingw-w64-x86-64-posix wine wine64
   qt6-base-dev xvfb xauth imagemagick fonts-wqy-microhei
   xdg-utils shared-mime-info desktop-file-utils
-  libcommons-lang3-java unzip
+  libcommons-lang3-java unzip xdotool
   locales
 )
 

@@ -156,7 +156,8 @@ TEST(SingleFile, StaleResultThatIsALinkRemovesOnlyTheLink) {
 TEST(SingleFile, EmptyCommandTailRunsNoEngine) {
     const ProgramFolder program("prog");
     program.installFakeEngine();
-    EXPECT_EQ(program.start({}), 0);
+    // Window mode, but the test's environment has no display: brindle says so and ends.
+    EXPECT_EQ(program.start({}), 1);
     EXPECT_TRUE(fakes::readCalls(program.engineLog().string()).empty());
 }
 
