@@ -14,20 +14,11 @@
 #include "batch/memory_platform.h"
 #include "core/batch_walker.h"
 #include "os/host_platform.h"
+#include "support/null_sink.h"
 #include "support/temp_folder.h"
 
 namespace brindle {
 namespace {
-
-class NullSink final : public RowSink {
-public:
-    void deleteAllRows() override {}
-    void insertRow(std::int32_t, const std::string&) override {}
-    void setColumn1(std::int32_t, const std::string&) override {}
-    void enableButton(FolderButton, bool) override {}
-    void setStartCommandText(const char*) override {}
-    void showCompletionMessage(const std::string&, const char*) override {}
-};
 
 // The host platform with engine runs that return at once.
 class NoEnginePlatform final : public Platform {
@@ -66,7 +57,7 @@ Figures timeBatch(Platform& platform, const std::string& source, const std::stri
     state.sourceFolder = source;
     state.outputFolder = output;
     state.enginePath = engine;
-    NullSink sink;
+    testing::NullSink sink;
     BatchWalker walker(platform, state, sink, hostTexts());
     const auto begin = std::chrono::steady_clock::now();
     walker.start();

@@ -32,6 +32,7 @@
 
 #include "core/batch_walker.h"
 #include "os/host_platform.h"
+#include "support/null_sink.h"
 #include "support/temp_folder.h"
 
 extern char** environ;
@@ -49,16 +50,6 @@ long long monotonicNanos() {
     clock_gettime(CLOCK_MONOTONIC, &t);
     return static_cast<long long>(t.tv_sec) * 1'000'000'000LL + t.tv_nsec;
 }
-
-class NullSink final : public RowSink {
-public:
-    void deleteAllRows() override {}
-    void insertRow(std::int32_t, const std::string&) override {}
-    void setColumn1(std::int32_t, const std::string&) override {}
-    void enableButton(FolderButton, bool) override {}
-    void setStartCommandText(const char*) override {}
-    void showCompletionMessage(const std::string&, const char*) override {}
-};
 
 // Runs a program with stdout and stderr on /dev/null; its exit status, -1 when it did not exit.
 int run(const std::vector<std::string>& args) {
@@ -97,7 +88,7 @@ Batch batch(const std::string& source, const std::string& output) {
     state.sourceFolder = source;
     state.outputFolder = output;
     state.enginePath = std::string(JAD_PATH) + " ";
-    NullSink sink;
+    testing::NullSink sink;
     BatchWalker walker(hostPlatform(), state, sink, hostTexts());
     Batch b;
     b.seconds = timed([&] {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/win32_launch.h"
 
 namespace brindle {
 namespace {
@@ -33,20 +34,7 @@ std::string fromLinuxPath(std::string path) {
 
 // Starts the program with no arguments and waits; its exit code.
 DWORD run(const std::string& program) {
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return 0xFFFFFFFF;
-    }
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return testing::launchAndWait("\"" + program + "\"");
 }
 
 // A key's default value as stored: its type and every byte RegQueryValueExA hands back.

@@ -11,6 +11,7 @@
 
 #include "fakes/fake_log.h"
 #include "support/files.h"
+#include "support/win32_launch.h"
 #include "texts/texts.h"
 
 namespace brindle {
@@ -42,24 +43,6 @@ void writeFile(const std::string& path, const std::string& bytes) {
 }
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Starts commandLine exactly as given and waits for the process; its exit code.
-DWORD launch(const std::string& commandLine) {
-    std::string buffer = commandLine;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return 0xFFFFFFFF;
-    }
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
 
 // The visible top-level window of the process with this caption; waits up to ten seconds.
 HWND waitForWindowOf(DWORD processId, const std::string& caption) {
@@ -183,7 +166,9 @@ protected:
     void nameViewer() const { writeFile(program_ + "ShellApp.ini", viewer() + "\r\n"); }
     void nameOutput(const std::string& out) const { writeFile(program_ + "CodeOut.ini", out + "\r\n"); }
     // Brindle.exe started with exactly this command tail after its quoted name.
-    DWORD start(const std::string& tail) const { return launch("\"" + brindle() + "\" " + tail); }
+    DWORD start(const std::string& tail) const {
+        return testing::launchAndWait("\"" + brindle() + "\" " + tail);
+    }
 
     std::string root_;
     std::string program_;
