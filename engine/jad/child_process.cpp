@@ -105,14 +105,6 @@ ChildResult startFailed(int error) {
     return r;
 }
 
-std::vector<char*> cStrings(const std::vector<std::string>& strings) {
-    std::vector<char*> out;
-    out.reserve(strings.size() + 1);
-    for (const std::string& s : strings) out.push_back(const_cast<char*>(s.c_str()));
-    out.push_back(nullptr);
-    return out;
-}
-
 pid_t spawn(const ChildRequest& request, Pipe& out, Pipe& err, int& error) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
@@ -238,6 +230,14 @@ ChildResult runChild(const ChildRequest& request) {
         }
     }
     return result;
+}
+
+std::vector<char*> cStrings(const std::vector<std::string>& strings) {
+    std::vector<char*> out;
+    out.reserve(strings.size() + 1);
+    for (const std::string& s : strings) out.push_back(const_cast<char*>(s.c_str()));
+    out.push_back(nullptr);
+    return out;
 }
 
 }  // namespace brindle::jad

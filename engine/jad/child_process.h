@@ -40,4 +40,8 @@ struct ChildResult {
 // The child is always reaped before this returns.
 ChildResult runChild(const ChildRequest& request);
 
+// The strings as the NULL-ended array of pointers that exec and posix_spawn take; valid while
+// strings lives unchanged.
+std::vector<char*> cStrings(const std::vector<std::string>& strings);
+
 }  // namespace brindle::jad

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <thread>
 
+#include "child_process.h"
 #include "output_file.h"
 
 namespace brindle::jad {
@@ -195,14 +196,6 @@ private:
     Fd fd_;  // closing it releases the lock
     bool locked_ = false;
 };
-
-std::vector<char*> cStrings(const std::vector<std::string>& strings) {
-    std::vector<char*> out;
-    out.reserve(strings.size() + 1);
-    for (const std::string& s : strings) out.push_back(const_cast<char*>(s.c_str()));
-    out.push_back(nullptr);
-    return out;
-}
 
 // Only async-signal-safe calls: runs between fork and exec.
 [[noreturn]] void becomeService(int readyFd, const char* workingFolder, char* const* argv,
