@@ -7,24 +7,36 @@
 
 namespace brindle::testing {
 
-// The exit code of the process, or 0xFFFFFFFF when it could not be started or did not end
-// within a minute.
-inline DWORD launchAndWait(const std::string& commandLine) {
+// Starts commandLine exactly as given; false when it could not be started.
+inline bool startProcess(const std::string& commandLine, PROCESS_INFORMATION& process) {
     std::string buffer = commandLine;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return 0xFFFFFFFF;
-    }
+    process = PROCESS_INFORMATION{};
+    return CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process) != FALSE;
+}
+
+// The exit code of an ended process (0xFFFFFFFF when it has none), its handles closed.
+inline DWORD exitCodeAndClose(const PROCESS_INFORMATION& process) {
     DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &code);
-    }
+    GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;
+}
+
+// The exit code of the process, or 0xFFFFFFFF when it could not be started or did not end
+// within a minute.
+inline DWORD launchAndWait(const std::string& commandLine) {
+    PROCESS_INFORMATION process;
+    if (!startProcess(commandLine, process)) return 0xFFFFFFFF;
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return 0xFFFFFFFF;
+    }
+    return exitCodeAndClose(process);
 }
 
 }  // namespace brindle::testing

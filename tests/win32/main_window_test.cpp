@@ -124,6 +124,17 @@ protected:
         state_.sourceFolder = src.substr(0, src.size() - 1);
         state_.outputFolder = temp_.text() + "out";
     }
+    // Opens the window on the source tree and starts a batch from 1009 whose first engine run is
+    // held until the returned gate file is deleted.
+    std::string startHeldBatch() {
+        makeSourceTree();
+        const std::string gate = engine() + ".gate";
+        writeFile(gate, "");
+        open();
+        click(item(IDC_START_BATCH));
+        EXPECT_EQ(testing::waitForCalls(engine() + ".log", 1).size(), 1u);
+        return gate;
+    }
 
     const Texts& t = gb2312Texts();
     testing::TempFolder temp_;
@@ -232,13 +243,8 @@ TEST_F(MainWindow, OpensWithTheTemplatesControlsLabelsListAndIcons) {
 }
 
 TEST_F(MainWindow, BatchFillsTheListReportsTheCountAndRestoresTheButtons) {
-    makeSourceTree();
-    const std::string gate = engine() + ".gate";
-    writeFile(gate, "");
-    open();
-
-    click(item(IDC_START_BATCH));
-    ASSERT_EQ(testing::waitForCalls(engine() + ".log", 1).size(), 1u);
+    const std::string gate = startHeldBatch();
+    ASSERT_FALSE(HasFailure());
     // While the engine runs: the stop text, and the folder buttons disabled.
     EXPECT_EQ(textOf(item(IDC_START_BATCH)), t.stopBatch);
     EXPECT_FALSE(IsWindowEnabled(item(IDC_SOURCE_FOLDER)));
@@ -262,13 +268,8 @@ TEST_F(MainWindow, BatchFillsTheListReportsTheCountAndRestoresTheButtons) {
 }
 
 TEST_F(MainWindow, StopDuringAnEngineRunEndsTheWalkAfterIt) {
-    makeSourceTree();
-    const std::string gate = engine() + ".gate";
-    writeFile(gate, "");
-    open();
-
-    click(item(IDC_START_BATCH));
-    ASSERT_EQ(testing::waitForCalls(engine() + ".log", 1).size(), 1u);
+    const std::string gate = startHeldBatch();
+    ASSERT_FALSE(HasFailure());
     click(item(IDC_START_BATCH));
     // The stop shows nothing at once; the text comes back when the worker ends.
     EXPECT_EQ(textOf(item(IDC_START_BATCH)), t.stopBatch);

@@ -73,14 +73,8 @@ HWND waitForWindowOf(DWORD processId, const std::string& caption) {
 // it as the user does and waits up to ten seconds for the process to end; its exit code.
 DWORD launchAndCloseWindow(const std::string& commandLine,
                            const std::function<void(HWND)>& whileOpen = {}) {
-    std::string buffer = commandLine;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return 0xFFFFFFFF;
-    }
+    PROCESS_INFORMATION process;
+    if (!testing::startProcess(commandLine, process)) return 0xFFFFFFFF;
     HWND window = waitForWindowOf(process.dwProcessId, brindle::gb2312Texts().mainCaption);
     EXPECT_NE(window, nullptr) << "no main window";
     if (window != nullptr) {
@@ -90,12 +84,9 @@ DWORD launchAndCloseWindow(const std::string& commandLine,
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "still running after its window was closed";
         TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 10000);
     }
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return testing::exitCodeAndClose(process);
 }
 
 // The viewer's command line as Brindle.exe gave it. When an unquoted command line names a
