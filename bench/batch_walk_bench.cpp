@@ -41,6 +41,9 @@ public:
         return host_.findFirst(pattern);
     }
     void createFolder(const std::string& path) override { host_.createFolder(path); }
+    std::optional<FolderIdentity> folderIdentity(const std::string& path) override {
+        return host_.folderIdentity(path);
+    }
 
 private:
     Platform& host_;

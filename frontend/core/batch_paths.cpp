@@ -96,18 +96,6 @@ bool isClassFileName(std::string_view path, const PathStyle& style) {
            boundaryAtOrBefore(upper, start, style) == start;
 }
 
-bool isOutputFolder(std::string_view folder, std::string_view outputFolder,
-                    const PathStyle& style) {
-    std::string a = withoutTrailingSeparators(folder, style);
-    std::string b = withoutTrailingSeparators(outputFolder, style);
-    if (a.size() != b.size() || b.empty()) return false;
-    if (style.caseBlindNames) {
-        style.upperCase(a);
-        style.upperCase(b);
-    }
-    return a == b;
-}
-
 std::string column0Text(std::string_view expectedFile, const PathStyle& style) {
     const std::size_t separator = lastSeparator(expectedFile, style);
     const std::string_view name =

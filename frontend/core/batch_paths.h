@@ -41,10 +41,6 @@ std::vector<std::string> folderLevels(std::string_view path, const PathStyle& st
 // bytes and ends in the five single-byte characters "CLASS" (Foo.class, Foo.CLASS, myclass).
 bool isClassFileName(std::string_view path, const PathStyle& style);
 
-// True when folder names the output folder itself. Trailing separators do not count, nor does
-// letter case where the file system ignores it. The walk never enters it.
-bool isOutputFolder(std::string_view folder, std::string_view outputFolder, const PathStyle& style);
-
 // Column 0 of the row for an expected output file: its text after the last separator, cut to
 // kColumn0Limit bytes without splitting a character.
 std::string column0Text(std::string_view expectedFile, const PathStyle& style);

@@ -32,6 +32,7 @@ bool BatchWalker::start() {
     // separator would double it in every path below.
     sourceRoot_ = withoutTrailingSeparators(state_.sourceFolder, style);
     outputFolder_ = state_.outputFolder;
+    outputIdentity_.reset();
     enginePath_ = state_.enginePath;
     constexpr auto kLengthLimit =
         static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
@@ -105,9 +106,7 @@ void BatchWalker::walk(const std::string& folder) {
         std::string path(folder);
         path.append(entry.name);
         if (entry.isDirectory) {
-            // An output folder inside the source tree would otherwise be walked while the walk
-            // keeps adding mirrored folders inside it.
-            if (isOutputFolder(path, outputFolder_, style)) continue;
+            if (isOutputFolder(path)) continue;
             std::string target = withTrailingSeparator(outputFolder_, style);
             target.append(relativePart(path, rootLength, style));
             for (const std::string& level : folderLevels(target, style)) {
@@ -119,6 +118,16 @@ void BatchWalker::walk(const std::string& folder) {
             decompileOne(path, mirrored);
         }
     }
+}
+
+// An output folder inside the source tree would otherwise be walked while the walk keeps adding
+// mirrored folders inside it. Texts cannot tell: "src/./out", "src//out" or a source reached
+// through a link name the same folder as "src/out". The output folder may only come into being
+// during the walk, so its identity is asked for until it is there.
+bool BatchWalker::isOutputFolder(const std::string& folder) {
+    if (!outputIdentity_) outputIdentity_ = platform_.folderIdentity(outputFolder_);
+    if (!outputIdentity_) return false;
+    return platform_.folderIdentity(folder) == outputIdentity_;
 }
 
 void BatchWalker::decompileOne(const std::string& classPath, const std::string& mirrored) {

@@ -13,6 +13,7 @@
 // while an engine run in progress goes on by itself.
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -50,6 +51,7 @@ public:
 private:
     void work();
     void walk(const std::string& folder);
+    bool isOutputFolder(const std::string& folder);
     void decompileOne(const std::string& classPath, const std::string& mirrored);
 
     Platform& platform_;
@@ -61,6 +63,8 @@ private:
     std::string sourceRoot_;
     std::string outputFolder_;
     std::string enginePath_;
+    // Known once the output folder exists; the worker's own.
+    std::optional<FolderIdentity> outputIdentity_;
 
     std::atomic<bool> running_{false};
     std::thread worker_;

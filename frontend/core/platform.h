@@ -2,7 +2,9 @@
 // Everything the core needs from the operating system, behind one interface. frontend/os has
 // one implementation per platform; tests may hand in their own.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/path_style.h"
@@ -24,6 +26,15 @@ struct PlatformDefaults {
 struct FolderEntry {
     std::string name;
     bool isDirectory = false;
+};
+
+// What tells one folder from every other, however its path is spelled ("src/./out", "src//out",
+// a path through a link, other letter case where names ignore it): the device and inode on
+// Linux, the volume serial number and file index on Windows.
+struct FolderIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FolderIdentity&) const = default;
 };
 
 // One open folder search; closed when destroyed.
@@ -62,6 +73,9 @@ public:
     virtual std::unique_ptr<FolderSearch> findFirst(const std::string& pattern) = 0;
     // Creates one folder; an existing folder or a failure is not reported.
     virtual void createFolder(const std::string& path) = 0;
+    // The identity of the folder at path, links followed; nothing when no folder is there or
+    // it cannot be opened.
+    virtual std::optional<FolderIdentity> folderIdentity(const std::string& path) = 0;
 };
 
 }  // namespace brindle

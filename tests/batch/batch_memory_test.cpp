@@ -181,21 +181,55 @@ TEST(BatchInMemory, StopIsSeenBeforeTheFirstEntryOfTheNextFolder) {
     EXPECT_EQ(batch.lastMessage(), doneMessage(hostTexts(), 1));
 }
 
-TEST(BatchInMemory, OutputFolderInsideTheSourceIsNeverEntered) {
-    Batch batch(kWindows);
-    batch.platform.addFile("C:\\src\\a\\X.class");
-    batch.platform.addFile("C:\\src\\out\\Old.class");
-    batch.platform.addFile("C:\\src\\out\\deeper\\Older.class");
-    batch.platform.addFile("C:\\src\\Y.class");
-    // Spelled in other letters and with a trailing separator, it is still the same folder.
-    batch.run("C:\\src", "c:\\SRC\\Out\\");
+struct SpellingCase {
+    const PathStyle* style;
+    std::string tree;    // where the source folder really is
+    std::string source;  // as the batch is given it
+    std::string output;
+    std::string link = {}, linkTarget = {};
+};
 
-    EXPECT_EQ(batch.platform.patterns,
-              (std::vector<std::string>{"C:\\src\\*.*", "C:\\src\\a\\*.*"}));
-    EXPECT_EQ(batch.commandTexts(),
-              (std::vector<std::string>{engineText("c:\\SRC\\Out\\a", "C:\\src\\a\\X.class"),
-                                        engineText("c:\\SRC\\Out", "C:\\src\\Y.class")}));
-    EXPECT_EQ(batch.lastMessage(), doneMessage(hostTexts(), 2));
+TEST(BatchInMemory, OutputFolderInsideTheSourceIsNeverEnteredHoweverItIsSpelled) {
+    const SpellingCase cases[] = {
+        {&kWindows, "C:\\src", "C:\\src", "c:\\SRC\\Out\\"},
+        {&kWindows, "C:\\src", "C:\\src", "C:\\src\\.\\out"},
+        {&kWindows, "C:\\src", "C:\\src", "C:\\src\\\\out"},
+        {&kWindows, "C:\\real\\src", "C:\\via\\src", "C:\\real\\src\\out", "C:\\via", "C:\\real"},
+        {&kLinux, "/src", "/src", "/src/out/"},
+        {&kLinux, "/src", "/src", "/src/./out"},
+        {&kLinux, "/src", "/src", "/src//out"},
+        {&kLinux, "/real/src", "/via/src", "/real/src/out", "/via", "/real"},
+    };
+    for (const SpellingCase& c : cases) {
+        SCOPED_TRACE(c.source + " -> " + c.output);
+        const std::string sep(1, c.style->separator);
+        Batch batch(*c.style);
+        batch.platform.addFile(c.tree + sep + "a" + sep + "X.class");
+        batch.platform.addFile(c.tree + sep + "out" + sep + "Old.class");
+        batch.platform.addFile(c.tree + sep + "out" + sep + "deeper" + sep + "Older.class");
+        batch.platform.addFile(c.tree + sep + "Y.class");
+        if (!c.link.empty()) batch.platform.addLink(c.link, c.linkTarget);
+        batch.run(c.source, c.output);
+
+        EXPECT_EQ(batch.platform.patterns,
+                  (std::vector<std::string>{c.source + sep + "*.*", c.source + sep + "a" + sep + "*.*"}));
+        ASSERT_EQ(batch.platform.runs.size(), 2u);
+        EXPECT_EQ(batch.platform.runs[0].argv.back(), c.source + sep + "a" + sep + "X.class");
+        EXPECT_EQ(batch.platform.runs[1].argv.back(), c.source + sep + "Y.class");
+        EXPECT_EQ(batch.lastMessage(), doneMessage(hostTexts(), 2));
+    }
+}
+
+// Names that only look alike are other folders: they are walked like any other.
+TEST(BatchInMemory, AnOutputFolderBesideTheSourceIsNoneOfItsFolders) {
+    for (const std::string& output : {std::string("/src/OUT"), std::string("/src/outer"),
+                                      std::string("/srcx/out"), std::string("/out")}) {
+        Batch batch(kLinux);
+        batch.platform.addFile("/src/out/Old.class");
+        batch.platform.addFolder(output);
+        batch.run("/src", output);
+        EXPECT_EQ(batch.platform.runs.size(), 1u) << output;
+    }
 }
 
 TEST(BatchInMemory, NoSourceFolderWalksNothing) {

@@ -120,30 +120,6 @@ TEST(BatchPaths, ClassFileTestLooksAtTheLastFiveCharacters) {
     }
 }
 
-struct OutputFolderCase {
-    const PathStyle* style;
-    std::string folder;
-    std::string output;
-    bool same;
-};
-
-TEST(BatchPaths, OutputFolderIsKnownWhateverItsSpelling) {
-    const OutputFolderCase cases[] = {
-        {&kWindows, "C:\\src\\out", "C:\\src\\out", true},
-        {&kWindows, "C:\\src\\OUT", "c:\\src\\out\\", true},
-        {&kWindows, "C:\\src\\outer", "C:\\src\\out", false},
-        {&kWindows, "C:\\src\\ou", "C:\\src\\out", false},
-        {&kWindows, "C:\\src\\out", "", false},
-        {&kLinux, "/src/out", "/src/out//", true},
-        {&kLinux, "/src/out", "/src/outer", false},
-        {&kLinux, "/src/OUT", "/src/out", false},  // Linux names are case-sensitive
-    };
-    for (const OutputFolderCase& c : cases) {
-        EXPECT_EQ(isOutputFolder(c.folder, c.output, *c.style), c.same)
-            << c.folder << " " << c.output;
-    }
-}
-
 struct ColumnCase {
     const PathStyle* style;
     std::string expectedFile;

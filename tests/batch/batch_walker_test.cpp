@@ -250,26 +250,63 @@ TEST_F(BatchOnDisk, StopLetsTheEngineRunFinishAndEndsBeforeTheNextEntry) {
     EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), 4));
 }
 
-TEST_F(BatchOnDisk, OutputFolderInsideTheSourceEndsTheBatch) {
+// The output folder inside the source, named in other words than the walk's own: it is never
+// entered, so no mirrored folder is made inside a mirrored folder.
+TEST_F(BatchOnDisk, OutputFolderInsideTheSourceIsKnownHoweverItIsSpelled) {
+    const std::string sep(1, kSep);
+    struct Spelling {
+        std::string name;
+        std::string source;
+        std::string output;
+        std::string realOutput;
+        std::vector<std::string> classFiles;  // relative to the source
+    };
+    std::vector<Spelling> spellings{
+#ifdef _WIN32
+        // Folder names do not tell letter case apart here.
+        {"letter case", src_, under(src_, "OUT"), under(src_, "out"), {}},
+#endif
+        {"trailing separator", src_, under(src_, "out") + sep, under(src_, "out"), {}},
+        {"dot", src_, src_ + sep + "." + sep + "out", under(src_, "out"), {}},
+        {"doubled separator", src_, src_ + sep + sep + "out", under(src_, "out"), {}},
+    };
+    for (Spelling& spelling : spellings) spelling.classFiles = {"Y.class", under("a", "X.class")};
     makeFolder(under(src_, "a"));
     writeFile(under(under(src_, "a"), "X.class"));
     writeFile(under(src_, "Y.class"));
     // Made beforehand, so that the folder search meets it.
     makeFolder(under(src_, "out"));
-#ifdef _WIN32
-    // Folder names do not tell letter case apart here.
-    out_ = under(src_, "OUT");
-#else
-    out_ = under(src_, "out");
-#endif
-    run();
 
-    EXPECT_EQ(
-        classFilesHandedOver(),
-        (std::vector<std::string>{under(src_, "Y.class"), under(under(src_, "a"), "X.class")}));
-    EXPECT_TRUE(exists(under(under(out_, "a"), "X.java")));
-    EXPECT_FALSE(exists(under(out_, "out")));
-    EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), 2));
+    // A source reached through a link to its parent folder.
+#ifdef LINK_TREE
+    const std::string tree = buildPath(LINK_TREE);
+    spellings.push_back({"link to the parent", under(under(tree, "via"), "src"),
+                         under(under(tree, "src"), "out"), under(under(tree, "src"), "out"),
+                         {"C.class", under("a", "B.class")}});
+#else
+    fs::create_directory_symlink(".", root_ + "via");
+    spellings.push_back({"link to the parent", under(root_ + "via", "src"),
+                         under(src_, "out"), under(src_, "out"), spellings[0].classFiles});
+#endif
+
+    for (const Spelling& s : spellings) {
+        SCOPED_TRACE(s.name + ": " + s.source + " -> " + s.output);
+        makeFolder(s.realOutput);
+        src_ = s.source;
+        out_ = s.output;
+        run();
+
+        std::vector<std::string> expected;
+        for (const std::string& file : s.classFiles) expected.push_back(under(s.source, file));
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(classFilesHandedOver(), expected);
+        EXPECT_TRUE(exists(under(s.realOutput, "a")));
+        EXPECT_FALSE(exists(under(s.realOutput, "out")));
+        EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), 2));
+
+        fs::remove(engine_ + ".log");
+        fs::remove_all(s.realOutput);
+    }
 }
 
 TEST_F(BatchOnDisk, LinkBackToAnAncestorIsNotFollowed) {

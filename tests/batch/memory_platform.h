@@ -3,10 +3,17 @@
 // they were added, folders are never refused for their length, and engine runs return at once.
 // Every call the batch makes is recorded. Used where a real tree cannot show a fault as well
 // (paths past any fixed buffer, a fixed entry order) and by the benchmark.
+//
+// A folder is found however its path is spelled, as on a real file system: "." and empty names
+// are passed over, links added with addLink are followed, and letter case is ignored where the
+// path style's names ignore it. Each folder has an identity of its own.
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +30,11 @@ public:
     // Adds a folder or a file (and any missing folder above it) at the end of its folder.
     void addFolder(const std::string& path) { add(path, true); }
     void addFile(const std::string& path) { add(path, false); }
+    // Makes link lead to the folder target, as a symbolic link does. The link is no entry of its
+    // folder: the walk never follows a link to a folder.
+    void addLink(const std::string& link, const std::string& target) {
+        links_[key(link)] = key(target);
+    }
 
     const PathStyle& pathStyle() const override { return style_; }
     const PlatformDefaults& defaults() const override { return defaults_; }
@@ -50,13 +62,18 @@ public:
     std::unique_ptr<FolderSearch> findFirst(const std::string& pattern) override {
         if (recording) patterns.push_back(pattern);
         if (onFindFirst) onFindFirst(pattern);
-        const auto folder = folders_.find(keyOf(folderOf(pattern, style_)));
+        const auto folder = folders_.find(key(folderOf(pattern, style_)));
         if (folder == folders_.end()) return nullptr;
-        return std::make_unique<Search>(folder->second);
+        return std::make_unique<Search>(folder->second.entries);
     }
     void createFolder(const std::string& path) override {
         if (recording) created.push_back(path);
         add(path, true);
+    }
+    std::optional<FolderIdentity> folderIdentity(const std::string& path) override {
+        const auto folder = folders_.find(key(path));
+        if (folder == folders_.end()) return std::nullopt;
+        return FolderIdentity{1, folder->second.index};
     }
 
     bool recording = true;  // the benchmark turns the records off
@@ -86,27 +103,63 @@ private:
         std::size_t at_ = 0;
     };
 
-    // A folder's key: its text without a trailing separator, except for a root.
-    std::string keyOf(std::string path) const {
-        if (path.size() > style_.rootLength && path.back() == style_.separator) path.pop_back();
-        return path;
+    struct Folder {
+        std::uint64_t index;
+        std::vector<FolderEntry> entries;
+    };
+
+    // The names of path below its root, split at separators that are no trail bytes.
+    std::vector<std::string> namesOf(const std::string& path) const {
+        std::vector<std::string> names(1);
+        for (std::size_t i = std::min(style_.rootLength, path.size()); i < path.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(path[i]);
+            if (style_.isLeadByte != nullptr && style_.isLeadByte(byte) && i + 1 < path.size()) {
+                names.back() += path.substr(i++, 2);
+            } else if (path[i] == style_.separator) {
+                names.emplace_back();
+            } else {
+                names.back() += path[i];
+            }
+        }
+        return names;
     }
 
-    void add(const std::string& rawPath, bool isFolder) {
-        const std::string path = keyOf(rawPath);
-        if (isFolder && folders_.count(path) != 0) return;
-        if (isFolder) folders_[path];
-        const std::size_t separator = lastSeparator(path, style_);
-        if (separator == kNotFound || path.size() <= style_.rootLength) return;
-        std::string parent = path.substr(0, separator);
-        if (parent.size() < style_.rootLength) parent += style_.separator;
+    // The one key of a folder, however its path is spelled.
+    std::string key(const std::string& path) const {
+        std::string key = path.substr(0, std::min(style_.rootLength, path.size()));
+        if (style_.caseBlindNames) style_.upperCase(key);
+        for (std::string name : namesOf(path)) {
+            if (name.empty() || name == ".") continue;
+            if (style_.caseBlindNames) style_.upperCase(name);
+            if (key.size() != style_.rootLength) key += style_.separator;
+            key += name;
+            if (const auto link = links_.find(key); link != links_.end()) key = link->second;
+        }
+        return key;
+    }
+
+    void add(const std::string& path, bool isFolder) {
+        const std::string folderKey = key(path);
+        if (isFolder && folders_.count(folderKey) != 0) return;
+        if (isFolder) folders_[folderKey] = Folder{nextIndex_++, {}};
+        std::vector<std::string> names = namesOf(path);
+        while (!names.empty() && (names.back().empty() || names.back() == ".")) names.pop_back();
+        if (names.empty()) return;  // a root
+        // The parent: the path up to the last name's separator.
+        std::string parent = path.substr(0, std::min(style_.rootLength, path.size()));
+        for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+            if (parent.size() != style_.rootLength) parent += style_.separator;
+            parent += names[i];
+        }
         add(parent, true);
-        folders_[parent].push_back({path.substr(separator + 1), isFolder});
+        folders_[key(parent)].entries.push_back({names.back(), isFolder});
     }
 
     const PathStyle& style_;
     PlatformDefaults defaults_{"", "", "Explorer.exe ", "", "Typebind.exe"};
-    std::map<std::string, std::vector<FolderEntry>> folders_;
+    std::map<std::string, Folder> folders_;
+    std::map<std::string, std::string> links_;
+    std::uint64_t nextIndex_ = 1;
 };
 
 }  // namespace brindle::testing

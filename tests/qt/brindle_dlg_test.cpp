@@ -67,6 +67,9 @@ public:
         return host().findFirst(pattern);
     }
     void createFolder(const std::string& path) override { host().createFolder(path); }
+    std::optional<brindle::FolderIdentity> folderIdentity(const std::string& path) override {
+        return host().folderIdentity(path);
+    }
 
 private:
     static brindle::Platform& host() { return brindle::hostPlatform(); }

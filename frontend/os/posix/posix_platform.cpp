@@ -117,6 +117,13 @@ public:
     }
 
     void createFolder(const std::string& path) override { mkdir(path.c_str(), 0777); }
+
+    std::optional<FolderIdentity> folderIdentity(const std::string& path) override {
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+        return FolderIdentity{static_cast<std::uint64_t>(info.st_dev),
+                              static_cast<std::uint64_t>(info.st_ino)};
+    }
 };
 
 }  // namespace

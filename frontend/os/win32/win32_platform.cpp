@@ -133,6 +133,22 @@ public:
     }
 
     void createFolder(const std::string& path) override { CreateDirectoryA(path.c_str(), nullptr); }
+
+    std::optional<FolderIdentity> folderIdentity(const std::string& path) override {
+        // A folder opens as a file only with backup semantics; no access right is asked for,
+        // so neither sharing nor the folder's permissions stand in the way.
+        const HANDLE folder =
+            CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (folder == INVALID_HANDLE_VALUE) return std::nullopt;
+        BY_HANDLE_FILE_INFORMATION info{};
+        const BOOL known = GetFileInformationByHandle(folder, &info);
+        CloseHandle(folder);
+        if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return std::nullopt;
+        return FolderIdentity{info.dwVolumeSerialNumber,
+                              (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
+                                  info.nFileIndexLow};
+    }
 };
 
 }  // namespace
