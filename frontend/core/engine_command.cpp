@@ -23,7 +23,9 @@ ProcessCommand engineCommand(std::string_view enginePath, const std::string& fol
     command.text.append("\"").append(folder).append("\" ").append(classText);
     std::string folderOption("-d");
     folderOption += folder;
-    command.argv = {programOf(enginePath), "-sjava", "-8", "-ff", std::move(folderOption),
+    // "--" ends the options, so a class file whose name starts with "-" (a relative "-d.class")
+    // reaches the engine as a file. The command text, for Windows, stays as it always was.
+    command.argv = {programOf(enginePath), "-sjava", "-8", "-ff", std::move(folderOption), "--",
                     std::string(classArgument)};
     return command;
 }

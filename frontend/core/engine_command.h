@@ -12,7 +12,8 @@ namespace brindle {
 inline constexpr std::string_view kEngineOptions = "-sjava -8 -ff -d";
 
 // Single-file mode: engine path, options, the quoted -d folder, a blank, and the class argument
-// exactly as received (normally already quoted by the shell association).
+// exactly as received (normally already quoted by the shell association). The argument vector
+// ends the options with "--" before the class argument; the command text has no such mark.
 ProcessCommand singleFileEngineCommand(std::string_view enginePath, std::string_view classArgument,
                                        std::string_view outputFolder, const PathStyle& style);
 

@@ -10,7 +10,7 @@ namespace brindle {
 
 struct ProcessCommand {
     std::string text;               // "C:\WINDOWS\Jad.exe -sjava -8 -ff -d\"C:\out\" \"C:\a.class\""
-    std::vector<std::string> argv;  // {"/opt/brindle/jad", "-sjava", "-8", "-ff", "-d/out", "/a.class"}
+    std::vector<std::string> argv;  // {"/opt/brindle/jad", "-sjava", "-8", "-ff", "-d/out", "--", "/a.class"}
 };
 
 }  // namespace brindle

@@ -133,8 +133,8 @@ TEST_F(BatchOnDisk, ExampleTree) {
     Calls expected{{head + out_ + "\" \"" + under(src_, "Foo.class") + "\""},
                    {head + outA + "\" \"" + under(a, "Bar.CLASS") + "\""}};
 #else
-    Calls expected{{"-sjava", "-8", "-ff", "-d" + out_, under(src_, "Foo.class")},
-                   {"-sjava", "-8", "-ff", "-d" + outA, under(a, "Bar.CLASS")}};
+    Calls expected{{"-sjava", "-8", "-ff", "-d" + out_, "--", under(src_, "Foo.class")},
+                   {"-sjava", "-8", "-ff", "-d" + outA, "--", under(a, "Bar.CLASS")}};
 #endif
     Calls calls = engineCalls();
     std::sort(calls.begin(), calls.end());

@@ -46,9 +46,14 @@ TEST(EngineCommand, SingleFileCommandKeepsTheClassArgumentAsReceived) {
 TEST(EngineCommand, ArgumentVectorHoldsEachPathAsOneElement) {
     const std::string awkward = "/home/u/my \"dir\" $HOME; & \\ \n 源码/Foo.class";
     EXPECT_EQ(singleFileEngineCommand("/opt/brindle/jad ", awkward, "/out put", kLinux).argv,
-              (Args{"/opt/brindle/jad", "-sjava", "-8", "-ff", "-d/out put", awkward}));
+              (Args{"/opt/brindle/jad", "-sjava", "-8", "-ff", "-d/out put", "--", awkward}));
     EXPECT_EQ(batchEngineCommand("/opt/b r/jad ", "/src/a/Foo.class", "/out/a/", kLinux).argv,
-              (Args{"/opt/b r/jad", "-sjava", "-8", "-ff", "-d/out/a", "/src/a/Foo.class"}));
+              (Args{"/opt/b r/jad", "-sjava", "-8", "-ff", "-d/out/a", "--", "/src/a/Foo.class"}));
+    // A class file named like an option stays a file: the options end before it.
+    EXPECT_EQ(singleFileEngineCommand("/opt/jad ", "-d.class", "/out", kLinux).argv,
+              (Args{"/opt/jad", "-sjava", "-8", "-ff", "-d/out", "--", "-d.class"}));
+    EXPECT_EQ(singleFileEngineCommand("C:\\WINDOWS\\Jad.exe ", "-d.class", "C:\\out", kWindows).text,
+              "C:\\WINDOWS\\Jad.exe -sjava -8 -ff -d\"C:\\out\" -d.class");
     EXPECT_EQ(batchEngineCommand("/opt/jad ", "/Foo.class", "/", kLinux).argv.at(4), "-d/");
 }
 

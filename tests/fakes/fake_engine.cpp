@@ -86,10 +86,16 @@ Request parse(const std::string& commandLine) {
     return request;
 }
 #else
+// Options, then the class file; "--" ends the options as it does for the engine.
 Request parse(const std::vector<std::string>& args) {
     Request request;
+    bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-d" && i + 1 < args.size()) {
+        if (!options) {
+            request.classFile = args[i];
+        } else if (args[i] == "--") {
+            options = false;
+        } else if (args[i] == "-d" && i + 1 < args.size()) {
             request.folder = args[++i];
         } else if (args[i].rfind("-d", 0) == 0) {
             request.folder = args[i].substr(2);

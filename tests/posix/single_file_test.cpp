@@ -26,16 +26,23 @@ void writeFile(const fs::path& path, const std::string& bytes) {
     ASSERT_TRUE(testing::writeFile(path.string(), bytes)) << path;
 }
 
-// Runs program with args and environment, no shell; its exit code.
-int run(const std::string& program, const Args& args, const Args& environment) {
+// Runs program with args and environment, no shell, in folder when one is given; its exit code.
+int run(const std::string& program, const Args& args, const Args& environment,
+        const std::string& folder = {}) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
     for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+    const int started =
+        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) return -1;
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -73,9 +80,11 @@ public:
         writeFile(folder_ / "CodeOut.ini", out.string() + "\r\n");
     }
 
-    int start(const Args& args) const {
+    // Starts brindle in folder (the test's own current folder when empty).
+    int start(const Args& args, const fs::path& folder = {}) const {
         // No DISPLAY: single-file mode must never need one.
-        return run(brindle().string(), args, {"PATH=" + tools().string() + ":/usr/bin:/bin"});
+        return run(brindle().string(), args, {"PATH=" + tools().string() + ":/usr/bin:/bin"},
+                   folder.string());
     }
 
 private:
@@ -103,9 +112,27 @@ TEST(SingleFile, RunsTheEngineThenTheViewerOnTheExpectedFile) {
     ASSERT_EQ(program.start({classFile}), 0);
 
     EXPECT_EQ(fakes::readCalls(program.engineLog().string()),
-              (std::vector<Args>{{"-sjava", "-8", "-ff", "-d" + out.string(), classFile}}));
+              (std::vector<Args>{{"-sjava", "-8", "-ff", "-d" + out.string(), "--", classFile}}));
     EXPECT_NE(readFile(expected).find("fake engine"), std::string::npos);
     EXPECT_EQ(waitForCalls(program.viewerLog(), 1), (std::vector<Args>{{expected.string()}}));
+}
+
+// A relative class file whose name looks like an option reaches the engine as the file.
+TEST(SingleFile, AClassFileNamedLikeAnOptionIsAFile) {
+    const ProgramFolder program("prog");
+    program.installFakeEngine();
+    program.nameViewer();
+    const fs::path out = program.scratch() / "out";
+    fs::create_directories(out);
+    program.nameOutput(out);
+    writeFile(program.scratch() / "-d.class", "not really a class");
+
+    ASSERT_EQ(program.start({"-d.class"}, program.scratch()), 0);
+
+    EXPECT_EQ(fakes::readCalls(program.engineLog().string()),
+              (std::vector<Args>{{"-sjava", "-8", "-ff", "-d" + out.string(), "--", "-d.class"}}));
+    EXPECT_NE(readFile(out / "-d.java").find("from -d.class"), std::string::npos);
+    EXPECT_EQ(waitForCalls(program.viewerLog(), 1), (std::vector<Args>{{(out / "-d.java").string()}}));
 }
 
 TEST(SingleFile, WithoutSettingsFilesUsesTheDefaults) {
@@ -116,7 +143,7 @@ TEST(SingleFile, WithoutSettingsFilesUsesTheDefaults) {
 
     const fs::path out = program.path() / "JavaSourceCode";
     EXPECT_EQ(fakes::readCalls(program.engineLog().string()),
-              (std::vector<Args>{{"-sjava", "-8", "-ff", "-d" + out.string(), "/nowhere/My Foo.class"}}));
+              (std::vector<Args>{{"-sjava", "-8", "-ff", "-d" + out.string(), "--", "/nowhere/My Foo.class"}}));
     EXPECT_EQ(waitForCalls(program.pathViewerLog(), 1),
               (std::vector<Args>{{(out / "My Foo.java").string()}}));
 }
@@ -186,6 +213,12 @@ TEST(SingleFile, RealAdapterDecompilesAndTheViewerGetsTheSource) {
     EXPECT_NE(decompiled.find("public class Greeter"), std::string::npos) << decompiled;
     EXPECT_NE(decompiled.find("List<String>"), std::string::npos) << decompiled;
     EXPECT_EQ(waitForCalls(program.viewerLog(), 1), (std::vector<Args>{{expected.string()}}));
+
+    // The same class as a relative "-d.class": the adapter takes it as the file, not as -d.
+    fs::remove(expected);
+    fs::copy_file(source / "Greeter.class", source / "-d.class");
+    ASSERT_EQ(program.start({"-d.class"}, source), 0);
+    EXPECT_NE(readFile(expected).find("public class Greeter"), std::string::npos);
 }
 #endif
 
