@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace brindle {
 namespace {
@@ -14,31 +15,23 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-std::optional<std::string> parseSettingsLine(std::string_view fileBytes) {
+std::optional<SettingsLine> parseSettingsLine(std::string_view fileBytes) {
     const std::string_view text = fileBytes.substr(0, fileBytes.find('\0'));
     if (text.empty()) return std::nullopt;
 
-    // Take what a line read of the limit takes: up to and including the first LF.
-    std::size_t taken = std::min(text.size(), kSettingsReadLimit);
-    const std::size_t lineFeed = text.substr(0, taken).find('\n');
-    if (lineFeed != std::string_view::npos) taken = lineFeed + 1;
-    std::string_view line = text.substr(0, taken);
-
-    if (!line.empty() && line.back() == '\n') {
-        line.remove_suffix(1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    } else if (!line.empty() && line.back() == '\r' && taken < text.size() && text[taken] == '\n') {
-        // The limit fell between CR and LF: the CR is the line end, not part of the value.
-        line.remove_suffix(1);
-    }
-    return std::string(line);
+    std::string_view line = text.substr(0, text.find('\n'));
+    if (line.size() < text.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    SettingsLine first;
+    first.cut = line.size() > kSettingsReadLimit;
+    first.value = line.substr(0, kSettingsReadLimit);
+    return first;
 }
 
-std::optional<std::string> readSettingsFile(const std::string& programFolder, const char* name) {
+std::optional<SettingsLine> readSettingsFile(const std::string& programFolder, const char* name) {
     const File file(std::fopen((programFolder + name).c_str(), "rb"));
     if (!file) return std::nullopt;
-    // One byte past the limit tells whether a CR at the limit is followed by its LF.
-    char buffer[kSettingsReadLimit + 1];
+    // Two bytes past the limit tell a line that ends right there (CR LF) from one that is cut.
+    char buffer[kSettingsReadLimit + 2];
     const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
     return parseSettingsLine(std::string_view(buffer, got));
 }
@@ -52,14 +45,26 @@ bool writeSettingsFile(const std::string& programFolder, const char* name, std::
     return std::fclose(file.release()) == 0 && written;
 }
 
-std::optional<std::string> readViewerCommand(const std::string& programFolder) {
-    auto viewer = readSettingsFile(programFolder, kViewerSettingsFile);
-    if (viewer) *viewer += ' ';
-    return viewer;
+OutputFolderFault outputFolderFault(std::string_view folder, const PathStyle& style) {
+    if (folder.size() <= style.rootLength) return OutputFolderFault::Root;
+    if (folder.size() > kSettingsReadLimit) return OutputFolderFault::TooLong;
+    return OutputFolderFault::None;
 }
 
-std::optional<std::string> readOutputFolder(const std::string& programFolder) {
-    return readSettingsFile(programFolder, kOutputSettingsFile);
+std::optional<std::string> readViewerCommand(const std::string& programFolder) {
+    auto line = readSettingsFile(programFolder, kViewerSettingsFile);
+    if (!line) return std::nullopt;
+    return line->value + ' ';
+}
+
+std::optional<std::string> readOutputFolder(const std::string& programFolder,
+                                            const PathStyle& style) {
+    auto line = readSettingsFile(programFolder, kOutputSettingsFile);
+    // A cut line is no folder the user chose, and an empty one would name the root.
+    if (!line || line->cut || outputFolderFault(line->value, style) != OutputFolderFault::None) {
+        return std::nullopt;
+    }
+    return std::move(line->value);
 }
 
 bool writeViewerCommand(const std::string& programFolder, std::string_view viewerPath) {

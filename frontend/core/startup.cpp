@@ -24,7 +24,7 @@ std::string fillFrontEndState(Platform& platform, FrontEndState& state) {
     state.enginePath = windowsFolder + style.separator + defaults.engineName + ' ';
 
     if (auto viewer = readViewerCommand(programFolder)) state.viewerCommand = std::move(*viewer);
-    if (auto output = readOutputFolder(programFolder)) state.outputFolder = std::move(*output);
+    if (auto output = readOutputFolder(programFolder, style)) state.outputFolder = std::move(*output);
     return programFolder;
 }
 

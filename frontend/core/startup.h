@@ -14,7 +14,8 @@ inline constexpr const char* kOutputFolderName = "JavaSourceCode";
 
 // Fills state in start-up order: current directory := Windows folder + "\Start Menu" (its
 // success is not tested), source folder, output folders, viewer command, engine path, then
-// ShellApp.ini and CodeOut.ini. Returns the program folder (with its trailing separator).
+// ShellApp.ini and CodeOut.ini (an output folder the window would refuse leaves the default).
+// Returns the program folder (with its trailing separator).
 std::string fillFrontEndState(Platform& platform, FrontEndState& state);
 
 enum class StartMode { SingleFile, Window };

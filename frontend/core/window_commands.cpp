@@ -42,7 +42,11 @@ void applyViewerChoice(FrontEndState& state, const std::string& programFolder,
 
 OutputChoice applyOutputChoice(FrontEndState& state, const PathStyle& style,
                                const std::string& programFolder, const std::string& chosenPath) {
-    if (chosenPath.size() <= style.rootLength) return OutputChoice::RootRefused;
+    switch (outputFolderFault(chosenPath, style)) {
+    case OutputFolderFault::Root: return OutputChoice::RootRefused;
+    case OutputFolderFault::TooLong: return OutputChoice::TooLongRefused;
+    case OutputFolderFault::None: break;
+    }
     state.outputFolder = chosenPath;
     writeOutputFolder(programFolder, chosenPath);
     return OutputChoice::Changed;

@@ -37,10 +37,11 @@ void applyViewerChoice(FrontEndState& state, const std::string& programFolder,
                        const std::string& chosenPath);
 
 // 1007: a confirmed output-folder choice. A path no longer than a bare root (shorter than 4
-// characters on Windows: a drive root) is refused and nothing changes; the window then shows
-// its warning. Otherwise it becomes the output folder and is written to CodeOut.ini (the
-// in-memory value changes even when the file cannot be written).
-enum class OutputChoice { Changed, RootRefused };
+// characters on Windows: a drive root), or one longer than CodeOut.ini can give back, is
+// refused and nothing changes; the window then shows the matching warning. Otherwise it becomes
+// the output folder and is written to CodeOut.ini (the in-memory value changes even when the
+// file cannot be written).
+enum class OutputChoice { Changed, RootRefused, TooLongRefused };
 OutputChoice applyOutputChoice(FrontEndState& state, const PathStyle& style,
                                const std::string& programFolder, const std::string& chosenPath);
 

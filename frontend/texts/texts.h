@@ -36,6 +36,7 @@ namespace brindle {
     X(outputChooserTitle, OUTPUT_CHOOSER_TITLE) \
     X(chooserRoot, CHOOSER_ROOT) \
     X(rootRefused, ROOT_REFUSED) \
+    X(outputTooLong, OUTPUT_TOO_LONG) \
     X(warning, WARNING) \
     X(aboutCaption, ABOUT_CAPTION) \
     X(aboutTitle, ABOUT_TITLE) \

@@ -32,7 +32,8 @@
 #define BRINDLE_TEXT_OUTPUT_CHOOSER_TITLE "请选择反编译后保存源文件的路径"  // output folder chooser title
 #define BRINDLE_TEXT_CHOOSER_ROOT "我的电脑"  // root of both folder choosers
 #define BRINDLE_TEXT_ROOT_REFUSED "不能选取磁盘根目录作为源代码输出路径"  // a root picked as output folder
-#define BRINDLE_TEXT_WARNING "警告"  // caption of that message
+#define BRINDLE_TEXT_OUTPUT_TOO_LONG "不能选取过长的路径作为源代码输出路径"  // an output folder too long for CodeOut.ini
+#define BRINDLE_TEXT_WARNING "警告"  // caption of both messages
 #define BRINDLE_TEXT_ABOUT_CAPTION "本于本软件"  // About box caption
 #define BRINDLE_TEXT_ABOUT_TITLE "VantryJAVA源代码反编译工具 2008 修正版"  // About box, first line
 #define BRINDLE_TEXT_ABOUT_CREDIT "本软件基于反编译引擎 jad 构建，jad 的版权归其作者所有。"  // About box, the engine's credit

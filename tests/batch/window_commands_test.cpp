@@ -9,6 +9,7 @@
 #include "batch/memory_platform.h"
 #include "batch/recording_sink.h"
 #include "core/path_styles.h"
+#include "core/settings_files.h"
 #include "core/window_commands.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
@@ -65,13 +66,17 @@ TEST_F(WindowCommands, ViewerChoiceIsWrittenAndUsedWithoutItsBlank) {
 TEST_F(WindowCommands, OutputChoiceRefusesARootAndWritesAnyOtherFolder) {
     struct Case {
         const PathStyle& style;
-        const char* chosen;
+        std::string chosen;
         OutputChoice expected;
     };
+    const std::string long279 = "/" + std::string(278, 'o');
+    const std::string long280 = long279 + "o";
     const Case cases[] = {
         {kWindows, "E:\\", OutputChoice::RootRefused}, {kWindows, "E:", OutputChoice::RootRefused},
         {kWindows, "E:\\a", OutputChoice::Changed},    {kLinux, "/", OutputChoice::RootRefused},
         {kLinux, "/a", OutputChoice::Changed},
+        // Longer than CodeOut.ini can give back.
+        {kLinux, long280, OutputChoice::TooLongRefused}, {kLinux, long279, OutputChoice::Changed},
     };
     for (const Case& c : cases) {
         state.outputFolder = "D:\\out";
@@ -80,9 +85,11 @@ TEST_F(WindowCommands, OutputChoiceRefusesARootAndWritesAnyOtherFolder) {
             << c.chosen;
         const bool changed = c.expected == OutputChoice::Changed;
         EXPECT_EQ(state.outputFolder, changed ? c.chosen : "D:\\out") << c.chosen;
+        EXPECT_EQ(readOutputFolder(programFolder.text(), c.style),
+                  changed ? std::optional<std::string>(c.chosen) : std::nullopt) << c.chosen;
         EXPECT_EQ(std::filesystem::exists(programFolder.path() / "CodeOut.ini"), changed);
     }
-    EXPECT_EQ(testing::readFile(programFolder.text() + "CodeOut.ini"), "/a\r\n");
+    EXPECT_EQ(testing::readFile(programFolder.text() + "CodeOut.ini"), long279 + "\r\n");
 }
 
 TEST_F(WindowCommands, DoubleClickOpensTheMarkedRowOnlyWhenThereIsOne) {

@@ -44,6 +44,7 @@ TEST(Texts, LinuxTableHoldsTheTextsAsShown) {
     EXPECT_STREQ(utf8Texts().mainCaption, "VantryJAVA源代码反编译工具 2008");
     EXPECT_STREQ(utf8Texts().firstOutputLabelPrefix, "源代码输出：");
     EXPECT_STREQ(utf8Texts().outputLabelPrefix, "源文件输出：");
+    EXPECT_STREQ(utf8Texts().outputTooLong, "不能选取过长的路径作为源代码输出路径");
     EXPECT_STREQ(utf8Texts().aboutCaption, "本于本软件");
     EXPECT_STREQ(utf8Texts().fileTypeName, "Java程序文件");
 }

@@ -135,17 +135,25 @@ TEST(SingleFile, AClassFileNamedLikeAnOptionIsAFile) {
     EXPECT_EQ(waitForCalls(program.viewerLog(), 1), (std::vector<Args>{{(out / "-d.java").string()}}));
 }
 
-TEST(SingleFile, WithoutSettingsFilesUsesTheDefaults) {
-    const ProgramFolder program("prog");
-    program.installFakeEngine();
-    // The arguments are joined by single blanks into one class argument.
-    ASSERT_EQ(program.start({"/nowhere/My", "Foo.class"}), 0);
+// Without settings files, and with a CodeOut.ini whose line names no folder the window would
+// take (an empty line, which would give the root, or a line cut at the limit).
+TEST(SingleFile, WithoutUsableSettingsUsesTheDefaults) {
+    for (const std::string& codeOut : {std::string(), std::string("\r\n"),
+                                       "/" + std::string(279, 'o') + "\r\n"}) {
+        SCOPED_TRACE(codeOut.size());
+        const ProgramFolder program("prog");
+        program.installFakeEngine();
+        if (!codeOut.empty()) writeFile(program.path() / "CodeOut.ini", codeOut);
+        // The arguments are joined by single blanks into one class argument.
+        ASSERT_EQ(program.start({"/nowhere/My", "Foo.class"}), 0);
 
-    const fs::path out = program.path() / "JavaSourceCode";
-    EXPECT_EQ(fakes::readCalls(program.engineLog().string()),
-              (std::vector<Args>{{"-sjava", "-8", "-ff", "-d" + out.string(), "--", "/nowhere/My Foo.class"}}));
-    EXPECT_EQ(waitForCalls(program.pathViewerLog(), 1),
-              (std::vector<Args>{{(out / "My Foo.java").string()}}));
+        const fs::path out = program.path() / "JavaSourceCode";
+        EXPECT_EQ(fakes::readCalls(program.engineLog().string()),
+                  (std::vector<Args>{{"-sjava", "-8", "-ff", "-d" + out.string(), "--",
+                                      "/nowhere/My Foo.class"}}));
+        EXPECT_EQ(waitForCalls(program.pathViewerLog(), 1),
+                  (std::vector<Args>{{(out / "My Foo.java").string()}}));
+    }
 }
 
 TEST(SingleFile, MissingEngineStillRemovesTheStaleResultAndStartsTheViewer) {

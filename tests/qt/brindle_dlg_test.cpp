@@ -222,8 +222,11 @@ TEST_F(WindowTest, OpensWithTheLabelsOfTheStateItWasGiven) {
         std::string expectedOutput;
     };
     const std::string defaultOutput = temp.text() + "JavaSourceCode";
+    const std::string long278 = "/" + std::string(277, 'o');
     for (const Case& c : {Case{"no settings files", "", defaultOutput},
-                          Case{"CodeOut.ini", "/srv/java out\r\n", "/srv/java out"}}) {
+                          Case{"CodeOut.ini", "/srv/java out\r\n", "/srv/java out"},
+                          Case{"an empty line, which would name the root", "\r\n", defaultOutput},
+                          Case{"a line cut at the limit", long278 + "ab\r\n", defaultOutput}}) {
         SCOPED_TRACE(c.name);
         fs::remove(temp.path() / "CodeOut.ini");
         if (!c.codeOut.empty()) {
@@ -256,8 +259,10 @@ TEST_F(WindowTest, AChosenOutputFolderIsWrittenShownAndUsedByTheNextStart) {
     EXPECT_EQ(next.outputFolder, chosen);
 }
 
-TEST_F(WindowTest, ARootOrACancelledChoiceChangesNothing) {
+TEST_F(WindowTest, ARootATooLongOrACancelledChoiceChangesNothing) {
+    const QString tooLong = utf8(temp.text()) + QString(280, 'o');
     for (const std::optional<QString>& answer : {std::optional<QString>("/"),
+                                                 std::optional<QString>(tooLong),
                                                  std::optional<QString>()}) {
         SCOPED_TRACE(answer.value_or("cancelled").toStdString());
         MessageBox::clearRecord();
@@ -270,7 +275,8 @@ TEST_F(WindowTest, ARootOrACancelledChoiceChangesNothing) {
         if (answer) {
             ASSERT_EQ(MessageBox::shown().size(), 1u);
             EXPECT_EQ(MessageBox::shown()[0].caption, utf8(texts.warning));
-            EXPECT_EQ(MessageBox::shown()[0].text, utf8(texts.rootRefused));
+            EXPECT_EQ(MessageBox::shown()[0].text,
+                      utf8(answer == tooLong ? texts.outputTooLong : texts.rootRefused));
             EXPECT_EQ(MessageBox::shown()[0].icon, QMessageBox::NoIcon);
         } else {
             EXPECT_TRUE(MessageBox::shown().empty());

@@ -317,30 +317,35 @@ TEST_F(MainWindow, AssociationStartsTheRegistrarBesideTheProgram) {
     EXPECT_EQ(testing::waitForCalls(registrar + ".log", 1), (Calls{{registrar}}));
 }
 
-TEST_F(MainWindow, OutputFolderRefusesADriveRootAndKeepsAGoodChoice) {
+TEST_F(MainWindow, OutputFolderRefusesADriveRootOrATooLongPathAndKeepsAGoodChoice) {
     const std::string before = state_.outputFolder;
     const std::string chosen = temp_.text() + "chosen";
-    prompts_.folderAnswers = {std::nullopt, std::string("E:\\"), chosen};
+    const std::string tooLong = temp_.text() + std::string(280, 'o');
+    prompts_.folderAnswers = {std::nullopt, std::string("E:\\"), tooLong, chosen};
     open();
     const std::string firstLabel = textOf(item(IDC_OUTPUT_LABEL));
 
     click(item(IDC_OUTPUT_FOLDER));  // cancelled
     click(item(IDC_OUTPUT_FOLDER));  // a drive root
-    ASSERT_EQ(prompts_.warnings.size(), 1u);
-    EXPECT_EQ(prompts_.warnings[0].owner, run_->window());
+    click(item(IDC_OUTPUT_FOLDER));  // longer than CodeOut.ini can give back
+    ASSERT_EQ(prompts_.warnings.size(), 2u);
+    for (const auto& warning : prompts_.warnings) {
+        EXPECT_EQ(warning.owner, run_->window());
+        EXPECT_EQ(warning.caption, t.warning);
+    }
     EXPECT_EQ(prompts_.warnings[0].text, t.rootRefused);
-    EXPECT_EQ(prompts_.warnings[0].caption, t.warning);
+    EXPECT_EQ(prompts_.warnings[1].text, t.outputTooLong);
     EXPECT_EQ(state_.outputFolder, before);
     EXPECT_EQ(textOf(item(IDC_OUTPUT_LABEL)), firstLabel);
     EXPECT_EQ(GetFileAttributesA((program_ + "CodeOut.ini").c_str()), INVALID_FILE_ATTRIBUTES);
 
     click(item(IDC_OUTPUT_FOLDER));
-    EXPECT_EQ(prompts_.warnings.size(), 1u);
+    EXPECT_EQ(prompts_.warnings.size(), 2u);
     EXPECT_EQ(state_.outputFolder, chosen);
     EXPECT_EQ(testing::readFile(program_ + "CodeOut.ini"), chosen + "\r\n");
     EXPECT_EQ(textOf(item(IDC_OUTPUT_LABEL)), std::string(t.outputLabelPrefix) + chosen);
 
-    ASSERT_EQ(prompts_.folderAsked.size(), 3u);
+    ASSERT_EQ(prompts_.folderAsked.size(), 4u);
     for (const auto& asked : prompts_.folderAsked) {
         EXPECT_EQ(asked.owner, run_->window());
         EXPECT_EQ(asked.title, t.outputChooserTitle);

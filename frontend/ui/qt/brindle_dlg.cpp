@@ -231,11 +231,18 @@ void CBrindleDlg::chooseOutputFolder() {
     const std::optional<QString> chosen = ui::FileDialog::chooseFolder(
         this, text(texts_.outputChooserTitle), text(state_.browseStartPath));
     if (!chosen) return;
-    if (applyOutputChoice(state_, platform_.pathStyle(), programFolder_, chosen->toStdString()) ==
-        OutputChoice::RootRefused) {
+    switch (applyOutputChoice(state_, platform_.pathStyle(), programFolder_,
+                              chosen->toStdString())) {
+    case OutputChoice::RootRefused:
         ui::MessageBox::show(this, QMessageBox::NoIcon, text(texts_.warning),
                              text(texts_.rootRefused));
         return;
+    case OutputChoice::TooLongRefused:
+        ui::MessageBox::show(this, QMessageBox::NoIcon, text(texts_.warning),
+                             text(texts_.outputTooLong));
+        return;
+    case OutputChoice::Changed:
+        break;
     }
     outputLabel_->setText(text(outputLabelText(state_, texts_, OutputLabel::AfterChange)));
 }

@@ -173,10 +173,15 @@ void CBrindleDlg::chooseOutputFolder() {
     const std::optional<std::string> chosen = prompts_.chooseFolder(
         m_hWnd, texts_.outputChooserTitle, texts_.chooserRoot, state_.browseStartPath);
     if (!chosen) return;
-    if (applyOutputChoice(state_, platform_.pathStyle(), programFolder_, *chosen) ==
-        OutputChoice::RootRefused) {
+    switch (applyOutputChoice(state_, platform_.pathStyle(), programFolder_, *chosen)) {
+    case OutputChoice::RootRefused:
         prompts_.warn(m_hWnd, texts_.rootRefused, texts_.warning);
         return;
+    case OutputChoice::TooLongRefused:
+        prompts_.warn(m_hWnd, texts_.outputTooLong, texts_.warning);
+        return;
+    case OutputChoice::Changed:
+        break;
     }
     SetDlgItemTextA(m_hWnd, IDC_OUTPUT_LABEL,
                     outputLabelText(state_, texts_, OutputLabel::AfterChange).c_str());
