@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -112,6 +113,15 @@ void CBrindleDlg::buildControls() {
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list_->horizontalHeader()->setHighlightSections(false);
     list_->viewport()->installEventFilter(this);
+    // The selection mark of a report list: the row the user last selected, kept when a click
+    // on the empty area clears the selection, forgotten when the rows go. Qt's current row is
+    // no choice of the user's: Qt makes row 0 current when the first row goes into the list.
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) {
+                if (!selected.isEmpty()) selectionMark_ = selected.indexes().constFirst().row();
+            });
+    connect(list_->model(), &QAbstractItemModel::rowsRemoved, this,
+            [this] { selectionMark_ = -1; });
 
     group(texts_.basicGroup, units.rect(12, 9, 91, 81));
     button(texts_.viewDefaultOutput, IDC_VIEW_DEFAULT_OUTPUT, units.rect(25, 25, 64, 14),
@@ -195,7 +205,7 @@ void CBrindleDlg::mousePressEvent(QMouseEvent* event) {
 }
 
 bool CBrindleDlg::eventFilter(QObject* watched, QEvent* event) {
-    // Every double-click on the list, also below the rows, opens the row last made current.
+    // Every double-click on the list, also below the rows, opens the row at the selection mark.
     if (watched == list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         openRowFile();
     }
@@ -262,6 +272,6 @@ void CBrindleDlg::showAbout() {
     about.exec();
 }
 
-void CBrindleDlg::openRowFile() { openProducedFile(platform_, state_, list_->currentRow()); }
+void CBrindleDlg::openRowFile() { openProducedFile(platform_, state_, selectionMark_); }
 
 }  // namespace brindle

@@ -78,6 +78,7 @@ private:
     QPushButton* startCommand_ = nullptr;
     QLabel* sourceLabel_ = nullptr;
     QLabel* outputLabel_ = nullptr;
+    int selectionMark_ = -1;  // the row last selected in the list, or -1
 
     std::unique_ptr<ui::QtRowSink> sink_;
     std::unique_ptr<BatchWalker> walker_;
