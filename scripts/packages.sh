@@ -6,7 +6,7 @@ brindle_packages=(
   libgtest-dev libgmock-dev
   default-jdk-headless procyon-decompiler
   g++-mingw-w64-x86-64-posix wine wine64
-  qt6-base-dev xvfb xauth imagemagick fonts-wqy-microhei
+  qt6-base-dev qt6-translations-l10n xvfb xauth imagemagick fonts-wqy-microhei
   xdg-utils shared-mime-info desktop-file-utils
   libcommons-lang3-java unzip xdotool
   locales

@@ -311,6 +311,15 @@ TEST_F(WindowTest, ARootATooLongOrACancelledChoiceChangesNothing) {
     }
 }
 
+// Qt's standard buttons read as on a Chinese Windows.
+TEST_F(WindowTest, AMessageBoxsOkButtonReadsChinese) {
+    const MessageBoxCloser closer;
+    auto window = openWindow();
+    FileDialog::setNextAnswer(QString("/"));
+    control<QPushButton>(*window, 1007)->click();
+    EXPECT_EQ(closer.okTexts, std::vector<QString>{utf8("确定")});
+}
+
 TEST_F(WindowTest, TheSourceFolderChooserStartsAtTheSourceFolder) {
     auto window = openWindow();
     const std::string first = state.sourceFolder;

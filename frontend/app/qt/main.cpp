@@ -11,6 +11,7 @@
 #include "core/startup.h"
 #include "os/host_platform.h"
 #include "ui/qt/brindle_dlg.h"
+#include "ui/qt/qt_texts.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication application(argc, argv);
+    brindle::ui::installQtChineseTexts(application);
     brindle::CBrindleDlg window(platform, frontEndState, brindle::hostTexts(), programFolder);
     window.exec();
     return 0;

@@ -1,0 +1,20 @@
+#include "ui/qt/qt_texts.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace brindle::ui {
+
+bool installQtChineseTexts(QCoreApplication& application) {
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+}  // namespace brindle::ui
