@@ -24,8 +24,12 @@ BatchWalker::~BatchWalker() {
 }
 
 bool BatchWalker::start() {
-    if (running_.load()) return false;
-    if (worker_.joinable()) worker_.join();  // ended already: only its thread is left
+    // Once the start text is back on the command, the worker has nothing left to do but show
+    // its completion message and return: a start then waits for it. Before that, the command
+    // reads the stop text and no second worker may begin.
+    if (running_.load() && !ending_.load()) return false;
+    if (worker_.joinable()) worker_.join();
+    ending_.store(false);
 
     const PathStyle& style = platform_.pathStyle();
     // A source folder written with a trailing separator is the same folder; keeping the
@@ -82,6 +86,7 @@ void BatchWalker::work() {
     message.append(texts_.batchDoneSuffix);
     sink_.enableButton(FolderButton::Source, true);
     sink_.enableButton(FolderButton::Output, true);
+    ending_.store(true);
     sink_.setStartCommandText(texts_.startBatch);
     sink_.showCompletionMessage(message, texts_.systemNotice);
     running_.store(false);

@@ -34,8 +34,11 @@ public:
     // GUI thread. Sets the run flag, empties the produced-file list, shows the stop text on the
     // start command, disables the source-folder then the output-folder button, and starts the
     // worker. The source folder, output folder and engine path are read here, once per batch.
-    // Returns false and changes nothing while the worker of an earlier batch has not ended; also
-    // false, with the controls and the run flag put back, when no thread can be started.
+    // Returns false and changes nothing while the worker of an earlier batch still walks. A
+    // worker that has put the start text back and is only showing its completion message or
+    // returning from it is waited for first, so a start right after the message always starts:
+    // the sink must then not need the GUI thread to return from that message. Also false, with
+    // the controls and the run flag put back, when no thread can be started.
     bool start();
 
     // Clears the run flag; nothing else. The worker ends before its next folder entry, after the
@@ -67,6 +70,8 @@ private:
     std::optional<FolderIdentity> outputIdentity_;
 
     std::atomic<bool> running_{false};
+    // Set by the worker as it puts the start text back; all it does after is its message.
+    std::atomic<bool> ending_{false};
     std::thread worker_;
 };
 

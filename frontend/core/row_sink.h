@@ -32,7 +32,9 @@ public:
     // start(), on the worker thread at the end of a batch.
     virtual void setStartCommandText(const char* text) = 0;
     // The completion message: a message box owned by the main window, with an information icon
-    // and an OK button. May block until the user closes it. Called on the worker thread.
+    // and an OK button. May block until the user closes it, but not on the GUI thread's help
+    // once the box is closed: the GUI thread may then wait for the worker to return. Called on
+    // the worker thread.
     virtual void showCompletionMessage(const std::string& text, const char* caption) = 0;
 };
 

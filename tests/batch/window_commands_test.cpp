@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "batch/memory_platform.h"
 #include "batch/recording_sink.h"
@@ -122,6 +125,29 @@ TEST_F(WindowCommands, StartCommandStartsABatchAndItsStopTextStopsIt) {
     EXPECT_FALSE(startOrStopBatch(walker, texts, texts.stopBatch));
     EXPECT_EQ(state.runFlag.load(), 0);
     EXPECT_FALSE(walker.running());
+}
+
+// The completion message is closed, but the worker has not returned from it yet (a box shown
+// on the worker under Wine returns about two seconds after its OK): the start text is back, so
+// a click starts the next batch, once the ending worker has returned.
+TEST_F(WindowCommands, AStartRightAfterTheCompletionMessageWaitsForTheEndingWorker) {
+    platform.addFile("C:\\Tarnwick\\Servlets\\A.class");
+    testing::RecordingSink sink;
+    std::atomic<int> closed{0};
+    sink.onMessage = [&] {
+        ++closed;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    };
+    BatchWalker walker(platform, state, sink, texts);
+    ASSERT_TRUE(startOrStopBatch(walker, texts, texts.startBatch));
+    while (closed.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(walker.running());
+    EXPECT_EQ(sink.calls().back(), std::string("start text ") + texts.startBatch);
+
+    EXPECT_TRUE(startOrStopBatch(walker, texts, texts.startBatch));
+    walker.wait();
+    EXPECT_EQ(platform.runs.size(), 2u);
+    EXPECT_EQ(closed.load(), 2);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/settings_files.h"
@@ -129,11 +130,14 @@ public:
             if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
                 okTexts.push_back(ok->text());
                 ok->click();
+                if (afterOk) std::exchange(afterOk, nullptr)();
             }
         });
         timer_.start(10);
     }
     std::vector<QString> okTexts;
+    // Done once, right after the next OK: what the user does next.
+    std::function<void()> afterOk;
 
 private:
     QTimer timer_;
@@ -439,6 +443,30 @@ TEST_F(WindowTest, ABatchRunsStopsAndReportsThroughTheWindow) {
 
 // A double-click opens the row at the selection mark: the row the user last selected, even
 // when the click lands below the rows. With no row chosen, or a stale one, it opens nothing.
+// The start text is back as the completion message closes: a click right then starts the next
+// batch.
+TEST_F(WindowTest, AStartRightAfterTheCompletionMessageStartsTheNextBatch) {
+    MessageBoxCloser closer;
+    auto window = openWindow();
+    const std::string engine = useFakeEngine();
+    const fs::path source = temp.path() / "src";
+    fs::create_directories(source);
+    ASSERT_TRUE(brindle::testing::writeFile((source / "A.class").string(), "x"));
+    state.sourceFolder = source.string();
+    state.outputFolder = temp.text() + "out";
+    auto* start = control<QPushButton>(*window, 1009);
+    closer.afterOk = [&] {
+        EXPECT_EQ(start->text(), utf8(texts.startBatch));
+        start->click();
+        EXPECT_EQ(start->text(), utf8(texts.stopBatch));
+    };
+
+    start->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closer.okTexts.size() == 2; }, 10000));
+    EXPECT_EQ(brindle::fakes::readCalls(engine + ".log").size(), 2u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->batchRunning(); }, 10000));
+}
+
 TEST_F(WindowTest, ADoubleClickOpensTheSelectedRowsFileAndNoChoiceOrAStaleRowNothing) {
     // The completion message really shown: closing it gives the focus back to the list, which
     // by then holds rows.

@@ -166,6 +166,7 @@ public:
             informed.push_back({owner, text, caption});
         }
         changed_.notify_all();
+        Sleep(informReturnDelay);
     }
     void openLink(const char* address) override {
         std::lock_guard lock(mutex_);
@@ -178,6 +179,10 @@ public:
         changed_.wait_for(lock, std::chrono::seconds(30), [&] { return informed.size() >= count; });
         return informed;
     }
+
+    // How long an information message takes to return once it is recorded (closed), as a box
+    // shown on a worker thread does under Wine. Set before the message.
+    DWORD informReturnDelay = 0;
 
     // Filled by the test before it presses a button; a missing answer is a cancel.
     std::deque<std::optional<std::string>> folderAnswers;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>
@@ -283,6 +284,78 @@ TEST_F(MainWindow, StopDuringAnEngineRunEndsTheWalkAfterIt) {
     EXPECT_EQ(textOf(item(IDC_START_BATCH)), t.startBatch);
 }
 
+// The completion message is closed but takes a while to return, as a box shown on the worker
+// does under Wine: the start text is back, so a click starts the next batch at once.
+TEST_F(MainWindow, AStartRightAfterTheCompletionMessageStartsTheNextBatch) {
+    makeSourceTree();
+    prompts_.informReturnDelay = 1000;
+    open();
+    click(item(IDC_START_BATCH));
+    ASSERT_EQ(prompts_.waitForInformed(1).size(), 1u);
+    EXPECT_EQ(textOf(item(IDC_START_BATCH)), t.startBatch);
+    EXPECT_TRUE(dialog_->batchRunning());
+
+    click(item(IDC_START_BATCH));
+    ASSERT_EQ(prompts_.waitForInformed(2).size(), 2u);
+    EXPECT_EQ(fakes::readCalls(engine() + ".log").size(), 4u);
+}
+
+// FakePrompts, except that information messages are the real message box.
+class RealMessagePrompts final : public win32::Prompts {
+public:
+    explicit RealMessagePrompts(FakePrompts& fake) : fake_(fake) {}
+    std::optional<std::string> chooseFolder(HWND owner, const char* title, const char* root,
+                                            const std::string& start) override {
+        return fake_.chooseFolder(owner, title, root, start);
+    }
+    std::optional<std::string> chooseFile(HWND owner, const char* title,
+                                          const char* filter) override {
+        return fake_.chooseFile(owner, title, filter);
+    }
+    void warn(HWND owner, const char* text, const char* caption) override {
+        fake_.warn(owner, text, caption);
+    }
+    void inform(HWND owner, const std::string& text, const char* caption) override {
+        win32::systemPrompts().inform(owner, text, caption);
+        ++returned;
+    }
+    void openLink(const char* address) override { fake_.openLink(address); }
+
+    std::atomic<int> returned{0};  // information messages that have returned
+
+private:
+    FakePrompts& fake_;
+};
+
+// The same with the real message box, which under Wine returns about two seconds after its OK:
+// the GUI thread waits for the worker while the box gives the window back, and neither waits
+// for the other for ever.
+TEST_F(MainWindow, AStartRightAfterTheRealCompletionMessageStartsTheNextBatch) {
+    makeSourceTree();
+    RealMessagePrompts prompts(prompts_);
+    dialog_ = std::make_unique<win32::CBrindleDlg>(hostPlatform(), state_, t, program_, prompts);
+    run_ = std::make_unique<ModalRun>(*dialog_);
+    const auto pressOk = [&] {
+        HWND box = nullptr;
+        for (int i = 0; i < 500 && box == nullptr; ++i) {
+            box = FindWindowA("#32770", t.systemNotice);
+            if (box == nullptr) Sleep(20);
+        }
+        ASSERT_NE(box, nullptr);
+        click(GetDlgItem(box, IDOK));
+    };
+
+    click(item(IDC_START_BATCH));
+    pressOk();
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(textOf(item(IDC_START_BATCH)), t.startBatch);
+    click(item(IDC_START_BATCH));
+    pressOk();
+    for (int i = 0; i < 500 && prompts.returned.load() < 2; ++i) Sleep(20);
+    EXPECT_EQ(prompts.returned.load(), 2);
+    EXPECT_EQ(fakes::readCalls(engine() + ".log").size(), 4u);
+}
+
 TEST_F(MainWindow, ChosenViewerOpensTheDoubleClickedRowsFile) {
     makeSourceTree();
     const std::string viewer = copyOfFakeViewer("viewer.exe");
@@ -401,3 +474,4 @@ TEST_F(MainWindow, EnterAndEscDoNothingTheRightButtonShowsAboutAndCloseEnds) {
 
 }  // namespace
 }  // namespace brindle
+

@@ -66,16 +66,12 @@ void QtRowSink::setStartCommandText(const char* text) {
 }
 
 void QtRowSink::showCompletionMessage(const std::string& text, const char* caption) {
-    auto show = [window = controls_.window, label = QString::fromStdString(text),
+    // Posted like every other change: the worker ends while the box is shown, so a start right
+    // after the box closes never waits for it.
+    onGuiThread([window = controls_.window, label = QString::fromStdString(text),
                  title = QString::fromUtf8(caption)] {
         MessageBox::show(window, QMessageBox::Information, title, label);
-    };
-    if (onThreadOf(context_)) {
-        show();
-    } else {
-        // Should the window go first, the queued call is dropped and the worker released.
-        QMetaObject::invokeMethod(context_, std::move(show), Qt::BlockingQueuedConnection);
-    }
+    });
 }
 
 }  // namespace brindle::ui

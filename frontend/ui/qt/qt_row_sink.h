@@ -2,8 +2,8 @@
 // The batch walker's row sink on Qt: every change reaches the main window's controls on the
 // GUI thread. A call made on the GUI thread (BatchWalker::start()) acts at once; a call from
 // the worker is queued onto a context object that the window owns, so it is dropped rather
-// than run against freed controls if the window is gone. The completion message blocks the
-// worker until the user has closed it; the GUI thread never waits for the worker.
+// than run against freed controls if the window is gone. The completion message is posted too:
+// the worker never waits for the GUI thread, so the GUI thread may wait for an ending worker.
 
 #include <QIcon>
 #include <QObject>
