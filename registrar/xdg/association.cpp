@@ -121,13 +121,32 @@ std::string execArgument(std::string_view argument) {
     return escapeString(quoted);
 }
 
-std::string desktopEntry(std::string_view programFolder) {
+bool isPlainExecProgram(std::string_view path) {
+    if (path.empty() || path.front() != '/' || !isUtf8(path)) return false;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = byte >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') ||
+                           std::string_view("/._-+,@").find(c) != std::string_view::npos;
+        if (!plain) return false;
+    }
+    return true;
+}
+
+std::string launcherPath(std::string_view dataFolder) {
+    std::string path(dataFolder);
+    path.append("/").append(kLauncherFolder).append("/").append(kLauncherName);
+    return path;
+}
+
+std::string desktopEntry(std::string_view program, std::string_view programFolder) {
     const std::string folder(programFolder);
     std::string entry = "[Desktop Entry]\n";
     entry += "Type=Application\n";
     entry += "Name=Brindle\n";
     entry += "Comment=" BRINDLE_TEXT_FILE_TYPE_NAME "\n";
-    entry += "Exec=" + execArgument(folder + "brindle") + " %f\n";
+    entry += "Exec=" + (isPlainExecProgram(program) ? std::string(program) : execArgument(program)) +
+             " %f\n";
     entry += "Icon=" + escapeString(folder + "classfile.png") + "\n";
     entry += "MimeType=" + std::string(kMimeType) + ";\n";
     entry += "Terminal=false\n";
@@ -151,6 +170,12 @@ std::string mergeMimeApps(std::string_view existing) {
     const std::string entry =
         std::string(kMimeType) + "=" + std::string(kDesktopFileName);
     const std::vector<Line> lines = splitLines(existing);
+    // What is added ends its lines as the text's first line does.
+    const std::string_view lineEnd =
+        !lines.empty() && !lines.front().end.empty() && !lines.front().text.empty() &&
+                lines.front().text.back() == '\r'
+            ? "\r\n"
+            : "\n";
 
     // Where the line goes when the section has none: after the first section's last line
     // that is not blank, so a blank line before the next section stays where it is.
@@ -197,15 +222,15 @@ std::string mergeMimeApps(std::string_view existing) {
         merged += line.text;
         merged += line.end;
         if (!replacing && i == insertAfter) {
-            if (line.end.empty()) merged += '\n';
-            merged += entry + "\n";
+            if (line.end.empty()) merged += lineEnd;
+            merged.append(entry).append(lineEnd);
             written = true;
         }
     }
     if (!written) {
-        if (!merged.empty() && merged.back() != '\n') merged += '\n';
-        if (!merged.empty() && !isBlank(lines.back().text)) merged += '\n';
-        merged += std::string(kDefaultSection) + "\n" + entry + "\n";
+        if (!merged.empty() && merged.back() != '\n') merged += lineEnd;
+        if (!merged.empty() && !isBlank(lines.back().text)) merged += lineEnd;
+        merged.append(kDefaultSection).append(lineEnd).append(entry).append(lineEnd);
     }
     return merged;
 }

@@ -103,6 +103,37 @@ bool replaceFile(const std::string& path, std::string_view bytes) {
     return ok;
 }
 
+// Makes path a symbolic link to target through a new link beside it and a rename, so that a
+// launcher never finds it missing. An existing link is replaced; anything else at path is left
+// alone (false).
+bool replaceLink(const std::string& path, const std::string& target) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) return false;
+    const std::string temporary = path + ".new" + std::to_string(getpid());
+    unlink(temporary.c_str());
+    if (symlink(target.c_str(), temporary.c_str()) != 0) return false;
+    if (rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The program the desktop entry starts. Launchers differ in how they read a quoted Exec
+// program, so where the data folder's path needs no quoting the entry names a link there to
+// brindle in the program folder (brindle finds its own folder through the link); elsewhere it
+// names brindle itself, quoted.
+std::string entryProgram(const std::string& programFolder, const std::string& dataFolder) {
+    const std::string launcher = launcherPath(dataFolder);
+    const std::string brindle = programFolder + std::string(kLauncherName);
+    if (isPlainExecProgram(launcher) &&
+        makeFolders(dataFolder + "/" + std::string(kLauncherFolder)) &&
+        replaceLink(launcher, brindle)) {
+        return launcher;
+    }
+    return brindle;
+}
+
 // Runs program (found on PATH) with one argument, silently, and waits for it; a program that
 // is not installed is skipped.
 void runQuietly(const char* program, const std::string& argument) {
@@ -134,7 +165,8 @@ void registerClassFiles() {
 
     const std::string applications = *data + "/applications";
     if (!makeFolders(applications) ||
-        !replaceFile(applications + "/" + std::string(kDesktopFileName), desktopEntry(*folder))) {
+        !replaceFile(applications + "/" + std::string(kDesktopFileName),
+                     desktopEntry(entryProgram(*folder, *data), *folder))) {
         return;  // without the entry, a default naming it would point nowhere
     }
     const std::string mime = *data + "/mime";

@@ -37,19 +37,44 @@ TEST(ExecArgument, AwkwardProgramFoldersComeBackWhole) {
     }
 }
 
-TEST(DesktopEntry, StartsBrindleFromTheProgramFolderWithTheClickedFile) {
-    EXPECT_EQ(desktopEntry("/opt/my brindle/"),
+TEST(IsPlainExecProgram, OnlyPathsThatNeedNoQuotingAnywhere) {
+    for (const std::string& plain :
+         {std::string("/home/li/.local/share/CoolBrindle/brindle"), std::string("/用户/李/brindle"),
+          std::string("/a-b_c.d+e,f@g/1")}) {
+        EXPECT_TRUE(isPlainExecProgram(plain)) << plain;
+    }
+    for (const std::string& quoted :
+         {std::string("/home/my data/brindle"), std::string("relative/brindle"), std::string(),
+          std::string("/100%/b"), std::string("/a\"b"), std::string("/a'b"), std::string("/a\\b"),
+          std::string("/a$b"), std::string("/a`b"), std::string("/a*b"), std::string("/a?b"),
+          std::string("/a[b]"), std::string("/a~b"), std::string("/a=b"), std::string("/a\tb"),
+          std::string("/a;b"), std::string("/\xb3\xcc")}) {
+        EXPECT_FALSE(isPlainExecProgram(quoted)) << quoted;
+    }
+}
+
+TEST(DesktopEntry, StartsTheProgramWithTheClickedFileAndShowsTheClassFileIcon) {
+    EXPECT_EQ(desktopEntry("/home/li/.local/share/CoolBrindle/brindle", "/opt/my brindle/"),
               "[Desktop Entry]\n"
               "Type=Application\n"
               "Name=Brindle\n"
               "Comment=Java程序文件\n"
-              "Exec=\"/opt/my brindle/brindle\" %f\n"
+              "Exec=/home/li/.local/share/CoolBrindle/brindle %f\n"
               "Icon=/opt/my brindle/classfile.png\n"
               "MimeType=application/x-java;\n"
               "Terminal=false\n"
               "NoDisplay=true\n");
+    // A program that needs quoting is quoted.
+    EXPECT_NE(desktopEntry("/opt/my brindle/brindle", "/opt/my brindle/")
+                  .find("\nExec=\"/opt/my brindle/brindle\" %f\n"),
+              std::string::npos);
     // Icon is a plain string value: only the string escapes apply.
-    EXPECT_NE(desktopEntry("/a\\b\nc/").find("\nIcon=/a\\\\b\\nc/classfile.png\n"), std::string::npos);
+    EXPECT_NE(desktopEntry("/b", "/a\\b\nc/").find("\nIcon=/a\\\\b\\nc/classfile.png\n"),
+              std::string::npos);
+}
+
+TEST(LauncherPath, IsBelowTheDataFolder) {
+    EXPECT_EQ(launcherPath("/home/li/.local/share"), "/home/li/.local/share/CoolBrindle/brindle");
 }
 
 TEST(MimePackage, GivesClassFilesTheJavaTypeWithTheFileTypeName) {
@@ -86,6 +111,11 @@ TEST(MergeMimeApps, SetsTheDefaultAndKeepsEveryOtherLine) {
          "[Default Applications]\ntext/plain=a.desktop\n" + line + "\nimage/png=c.desktop\n"},
         {"CR LF line keeps its ending", "[Default Applications]\r\napplication/x-java=old.desktop\r\nz/z=q\r\n",
          "[Default Applications]\r\n" + line + "\r\nz/z=q\r\n"},
+        {"CR LF list gets a CR LF line",
+         "[Default Applications]\r\nz/z=q\r\n\r\n[Added Associations]\r\nz/z=q;\r\n",
+         "[Default Applications]\r\nz/z=q\r\n" + line + "\r\n\r\n[Added Associations]\r\nz/z=q;\r\n"},
+        {"CR LF list gets a CR LF section", "[Added Associations]\r\nz/z=q;",
+         "[Added Associations]\r\nz/z=q;\r\n\r\n[Default Applications]\r\n" + line + "\r\n"},
         {"a later duplicate, which would win, goes",
          "[Default Applications]\napplication/x-java=old.desktop\n[Other]\napplication/x-java=kept.desktop\n"
          "[Default Applications]\napplication/x-java=later.desktop\n",

@@ -3,6 +3,8 @@
 // asked what opens class files. Nothing of the user's own home is touched.
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -31,7 +33,7 @@ struct Outcome {
 
 // Runs argv with exactly the environment env, output caught in a file below scratch.
 Outcome run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-        const std::string& scratch) {
+            const std::string& scratch) {
     const std::string outputFile = scratch + "output.txt";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -58,6 +60,47 @@ Outcome run(const std::vector<std::string>& argv, const std::vector<std::string>
     return result;
 }
 
+// Runs program (a full path) with no arguments and exactly the environment env as the user
+// account, output caught in a file below scratch.
+Outcome runAs(const passwd& account, const std::string& program,
+              const std::vector<std::string>& env, const std::string& scratch) {
+    const std::string outputFile = scratch + "output.txt";
+    std::vector<std::string> vars = env;
+    std::vector<char*> envp;
+    for (std::string& v : vars) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string name = program;
+    char* argv[] = {name.data(), nullptr};
+    Outcome result;
+    const pid_t child = fork();
+    if (child == 0) {
+        const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (output < 0 || dup2(output, 1) < 0 || dup2(output, 2) < 0) _exit(126);
+        if (setgroups(0, nullptr) != 0 || setgid(account.pw_gid) != 0 ||
+            setuid(account.pw_uid) != 0) {
+            _exit(126);
+        }
+        execve(program.c_str(), argv, envp.data());
+        _exit(127);
+    }
+    if (child > 0) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    result.output = readFile(outputFile);
+    return result;
+}
+
+// Hands path and everything below it to the account.
+void giveTo(const passwd& account, const std::string& path) {
+    ASSERT_EQ(lchown(path.c_str(), account.pw_uid, account.pw_gid), 0) << path;
+    if (!fs::is_directory(fs::symlink_status(path))) return;
+    for (const auto& item : fs::recursive_directory_iterator(path)) {
+        ASSERT_EQ(lchown(item.path().c_str(), account.pw_uid, account.pw_gid), 0) << item.path();
+    }
+}
+
 // The value of key in the text of a key file, or "<none>".
 std::string keyValue(const std::string& text, const std::string& key) {
     const std::string prefix = "\n" + key + "=";
@@ -82,6 +125,7 @@ protected:
     std::string desktopFile() const { return data() + "/applications/CoolBrindle.desktop"; }
     std::string mimeFile() const { return data() + "/mime/packages/CoolBrindle.xml"; }
     std::string mimeApps() const { return config() + "/mimeapps.list"; }
+    std::string launcher() const { return data() + "/CoolBrindle/brindle"; }
 
     std::vector<std::string> environment() const {
         return {"HOME=" + home_, "XDG_DATA_HOME=" + data(), "XDG_CONFIG_HOME=" + config(),
@@ -113,8 +157,9 @@ TEST_F(Typebind, WritesTheAssociationKeepsTheUsersListAndRunsTwiceToTheSameBytes
     EXPECT_EQ(keyValue(entry, "Comment"), "Java程序文件");
     EXPECT_EQ(keyValue(entry, "MimeType"), "application/x-java;");
     EXPECT_EQ(keyValue(entry, "Icon"), program_ + "classfile.png");
-    EXPECT_EQ(testing::parseExec(keyValue(entry, "Exec")),
-              (std::vector<std::string>{program_ + "brindle", "%f"}));
+    // The entry starts a link to brindle in a place that needs no quoting.
+    EXPECT_EQ(keyValue(entry, "Exec"), launcher() + " %f");
+    EXPECT_EQ(fs::read_symlink(launcher()), program_ + "brindle");
     const std::string package = readFile(mimeFile());
     EXPECT_NE(package.find("<glob pattern=\"*.class\"/>"), std::string::npos);
     EXPECT_NE(package.find("<comment>Java程序文件</comment>"), std::string::npos);
@@ -129,12 +174,14 @@ TEST_F(Typebind, WritesTheAssociationKeepsTheUsersListAndRunsTwiceToTheSameBytes
     for (const std::string& file : files) once.push_back(readFile(file));
     EXPECT_EQ(typebind(environment()).exitCode, 0);
     for (std::size_t i = 0; i < once.size(); ++i) EXPECT_EQ(readFile(files[i]), once[i]) << files[i];
+    EXPECT_EQ(fs::read_symlink(launcher()), program_ + "brindle");
     // No temporary file is left beside what was replaced.
-    for (const std::string& folder : {data() + "/applications", config()}) {
+    for (const std::string& folder : {data() + "/applications", config(), data() + "/CoolBrindle"}) {
         for (const auto& item : fs::directory_iterator(folder)) {
-            EXPECT_EQ(item.path().filename().string().find(".XXXXXX"), std::string::npos);
-            EXPECT_EQ(item.path().filename().string().find("CoolBrindle.desktop."), std::string::npos);
-            EXPECT_EQ(item.path().filename().string().find("mimeapps.list."), std::string::npos);
+            const std::string name = item.path().filename().string();
+            EXPECT_TRUE(name == "CoolBrindle.desktop" || name == "mimeapps.list" ||
+                        name == "brindle" || name == "mimeinfo.cache")
+                << name;
         }
     }
 
@@ -147,11 +194,61 @@ TEST_F(Typebind, AFolderWithEveryQuotedCharacterGivesAValidEntry) {
     ASSERT_EQ(typebind(environment()).exitCode, 0);
     const std::string entry = readFile(desktopFile());
     EXPECT_EQ(testing::parseExec(keyValue(entry, "Exec")),
-              (std::vector<std::string>{program_ + "brindle", "%f"}));
+              (std::vector<std::string>{launcher(), "%f"}));
+    EXPECT_EQ(fs::read_symlink(launcher()), program_ + "brindle");
     if (access("/usr/bin/desktop-file-validate", X_OK) == 0) {
         const Outcome check = run({"desktop-file-validate", desktopFile()}, environment(), temp_.text());
         EXPECT_EQ(check.exitCode, 0) << check.output;
         EXPECT_EQ(check.output, "");
+    }
+}
+
+// A data folder whose path would need quoting gets no launcher: the entry names brindle itself.
+TEST_F(Typebind, ADataFolderThatNeedsQuotingNamesBrindleItself) {
+    install("prog dir");
+    std::vector<std::string> env = environment();
+    const std::string quotedData = temp_.text() + "my data";
+    env[1] = "XDG_DATA_HOME=" + quotedData;
+    ASSERT_EQ(typebind(env).exitCode, 0);
+    const std::string entry = readFile(quotedData + "/applications/CoolBrindle.desktop");
+    EXPECT_EQ(testing::parseExec(keyValue(entry, "Exec")),
+              (std::vector<std::string>{program_ + "brindle", "%f"}));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(quotedData + "/CoolBrindle")));
+}
+
+// Opening a class file starts brindle with it, whatever the program folder is called: through
+// Debian's xdg-open without a desktop (its generic mode), through GLib's gio open, and through
+// GLib's launcher of a desktop entry (gio launch, as a desktop's own launcher starts it).
+TEST_F(Typebind, AClassFileOpensInBrindleThroughXdgOpenGioAndTheDesktopLauncher) {
+    const std::string classes = temp_.text() + "classes 类 'x'";
+    fs::create_directories(classes);
+    const std::string classFile = classes + "/Hello.class";
+    ASSERT_TRUE(testing::writeFile(classFile, std::string("\xca\xfe\xba\xbe\0\0\0\x34", 8)));
+    const std::string names[] = {"prog", "prog dir 程序", "100% 程序", "odd \"quote\" 'single' `tick` $x \\back %f"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        install(name);
+        fs::copy_file(FAKE_VIEWER, program_ + "brindle");
+        ASSERT_EQ(typebind(environment()).exitCode, 0);
+        std::vector<std::string> env = environment();
+        env.push_back("LANG=C.UTF-8");
+        const std::string log = program_ + "brindle.log";
+        std::vector<std::string> xdgOpenEnv = env;
+        // xdg-open asks for the file's type only where there is a display; none is opened.
+        xdgOpenEnv.push_back("DISPLAY=:999");
+
+        const Outcome xdgOpen = run({"xdg-open", classFile}, xdgOpenEnv, temp_.text());
+        EXPECT_EQ(xdgOpen.exitCode, 0) << xdgOpen.output;
+        EXPECT_EQ(testing::waitForCalls(log, 1), (std::vector<std::vector<std::string>>{{classFile}}));
+
+        const Outcome gioOpen = run({"gio", "open", classFile}, env, temp_.text());
+        EXPECT_EQ(gioOpen.exitCode, 0) << gioOpen.output;
+        EXPECT_EQ(testing::waitForCalls(log, 2).size(), 2u);
+
+        const Outcome launched = run({"gio", "launch", desktopFile(), classFile}, env, temp_.text());
+        EXPECT_EQ(launched.exitCode, 0) << launched.output;
+        const auto calls = testing::waitForCalls(log, 3);
+        EXPECT_EQ(calls, (std::vector<std::vector<std::string>>(3, {classFile})));
     }
 }
 
@@ -186,10 +283,24 @@ TEST_F(Typebind, AListThatCannotBeReadIsLeftAloneAndALinkIsKept) {
     ASSERT_EQ(typebind(environment()).exitCode, 0);
     EXPECT_TRUE(fs::is_directory(mimeApps()));
     fs::remove(mimeApps());
-    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
     ASSERT_TRUE(testing::writeFile(mimeApps(), "[Default Applications]\nx/y=z.desktop\n"));
     chmod(mimeApps().c_str(), 0200);
-    ASSERT_EQ(typebind(environment()).exitCode, 0);
+    if (geteuid() == 0) {
+        // Root reads every file: the registrar runs as a user who cannot, on that user's own
+        // folders and list.
+        const passwd* nobody = getpwnam("nobody");
+        if (nobody == nullptr) GTEST_SKIP() << "no unprivileged account to run the registrar as";
+        for (const std::string& folder : {home_, data(), config()}) {
+            fs::create_directories(folder);
+            giveTo(*nobody, folder);
+        }
+        ASSERT_FALSE(HasFailure());
+        ASSERT_EQ(runAs(*nobody, program_ + "typebind", environment(), temp_.text()).exitCode, 0);
+        // It did run: the rest of the association is there.
+        EXPECT_NE(readFile(desktopFile()), "");
+    } else {
+        ASSERT_EQ(typebind(environment()).exitCode, 0);
+    }
     chmod(mimeApps().c_str(), 0600);
     EXPECT_EQ(readFile(mimeApps()), "[Default Applications]\nx/y=z.desktop\n");
 }
