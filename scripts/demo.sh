@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the Linux programs (without the tests), lays out a program
-# folder in build/demo, and decompiles the bundled samples/Hello.class in single-file mode. With
-# a display the source opens in the desktop's viewer; without one it is shown in the terminal.
+# Installs what the Linux programs need and is missing (none of the test tools), builds them
+# without the tests, lays out a program folder in build/demo, and decompiles the bundled
+# samples/Hello.class in single-file mode. With a display the source opens in the desktop's
+# viewer; without one it is shown in the terminal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-brindle_install_packages
+brindle_install_packages "${brindle_demo_packages[@]}"
 
 # A build of the programs alone, without the tests.
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_TESTS=OFF >/dev/null

@@ -1,21 +1,30 @@
-# Sourced by the other scripts: installs the Debian packages Brindle needs when any is missing,
-# and makes sure the Chinese locale that the Wine tests run under exists.
+# Sourced by the other scripts: the Debian packages Brindle needs, and how to install the ones
+# that are missing.
+#
+#   brindle_demo_packages  build and run the Linux programs (scripts/demo.sh)
+#   brindle_test_packages  what the tests need besides (scripts/test.sh installs both lists)
 
-brindle_packages=(
+brindle_demo_packages=(
   cmake make g++ pkg-config
-  libgtest-dev libgmock-dev
   default-jdk-headless procyon-decompiler
-  g++-mingw-w64-x86-64-posix wine wine64
-  qt6-base-dev qt6-translations-l10n xvfb xauth imagemagick fonts-wqy-microhei
+  qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
   xdg-utils shared-mime-info desktop-file-utils
-  libcommons-lang3-java unzip xdotool
+)
+
+brindle_test_packages=(
+  libgtest-dev libgmock-dev
+  g++-mingw-w64-x86-64-posix wine wine64
+  xvfb xauth imagemagick xdotool
+  libfile-mimeinfo-perl libglib2.0-bin
+  libcommons-lang3-java unzip
   locales
 )
 
+# Installs those of the named packages that are missing.
 brindle_install_packages() {
   local missing=()
   local package
-  for package in "${brindle_packages[@]}"; do
+  for package in "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
       || missing+=("$package")
   done
@@ -27,6 +36,10 @@ brindle_install_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
       "${missing[@]}"
   fi
+}
+
+# The Chinese locale that the Wine tests run under (so that the ANSI code page is 936).
+brindle_make_chinese_locale() {
   if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
     local sudo=()
     ((EUID == 0)) || sudo=(sudo)

@@ -2,18 +2,21 @@
 # Takes docs/brindle-linux.png: the real brindle window on a virtual X screen (1280x1024x24),
 # after a small batch over a few class files with the recording fake engine as jad. The batch
 # is driven through the window's own keys with xdotool: Alt+D and a typed path in the folder
-# chooser, Alt+G to start, Enter on the completion message. Needs a built Linux tree.
+# chooser, Alt+G to start, Enter on the completion message. Builds brindle and the fake engine
+# in the build folder (by default build/linux, as `cmake --preset linux` makes it), configuring
+# it first when nothing has.
 #
 #   bash scripts/screenshot-linux.sh [build folder] [picture]
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(realpath "${1:-$root/build/qt}")
+build=$(realpath -m "${1:-$root/build/linux}")
 picture=$(realpath -m "${2:-$root/docs/brindle-linux.png}")
 
 for tool in xvfb-run xdotool import; do
   command -v "$tool" >/dev/null || { echo "missing: $tool (apt-get install xvfb xdotool imagemagick)" >&2; exit 1; }
 done
+[[ -f $build/CMakeCache.txt ]] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target brindle fake_engine
 
 work=$(mktemp -d /tmp/brindle-shot.XXXXXX)

@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Runs every Brindle test: the native tests (also under ASan+UBSan, and the batch under
-# ThreadSanitizer) and the Windows build's tests under Wine in a throw-away prefix.
+# ThreadSanitizer), the Linux screenshot script, and the Windows build's tests under Wine in a
+# throw-away prefix.
 # Installs the Debian packages it needs when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-brindle_install_packages
+brindle_install_packages "${brindle_demo_packages[@]}" "${brindle_test_packages[@]}"
+brindle_make_chinese_locale
 
 jobs=$(nproc)
 
 echo "== The core includes no platform header"
 if grep -rnE '#include *<(windows\.h|unistd\.h|dirent\.h|spawn\.h|sys/|Q)' frontend/core; then
   echo "frontend/core must stay free of platform headers" >&2
+  exit 1
+fi
+
+echo "== No CMake file passes over a folder it does not find"
+if grep -rnE --include=CMakeLists.txt --exclude-dir=build 'if *\(.*EXISTS' .; then
+  echo "a missing or renamed folder must stop the build, not drop its targets and tests" >&2
   exit 1
 fi
 
@@ -27,6 +35,11 @@ run_native() {  # build dir, extra cmake options..., then ctest arguments after 
 
 echo "== Linux build and tests"
 run_native build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== The Linux screenshot script, run as the README runs it"
+shot=$(mktemp -d)
+bash scripts/screenshot-linux.sh "" "$shot/brindle-linux.png" >/dev/null
+[[ -s $shot/brindle-linux.png ]] || { echo "scripts/screenshot-linux.sh took no picture" >&2; exit 1; }
+rm -rf "$shot"
 echo "== Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 run_native build/asan -DCMAKE_BUILD_TYPE=Debug -DBRINDLE_SANITIZE=ON
 echo "== Batch tests under ThreadSanitizer"
