@@ -1,6 +1,5 @@
 #include "core/settings_files.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <utility>
