@@ -1,5 +1,7 @@
 // Files and folders on POSIX.
 
+#include "common/files.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,8 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
-
-#include "common/files.h"
 
 namespace brindle::common {
 namespace {
@@ -65,7 +65,8 @@ int createTemporary(const std::string& target, std::string& name) {
         std::string suffix;
         for (int i = 0; i < 8; ++i) suffix += kLetters[random() % kLetters.size()];
         name = joinPath(folder, ".brindle-" + suffix);
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        const int fd =
+            open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
@@ -142,8 +143,7 @@ bool replaceFile(const std::string& path, std::string_view bytes, const ReplaceO
         return false;
     }
     int failure = 0;
-    if (!writeAll(fd, bytes) || (keepMode && fchmod(fd, st.st_mode & 07777) != 0) ||
-        fsync(fd) != 0)
+    if (!writeAll(fd, bytes) || (keepMode && fchmod(fd, st.st_mode & 07777) != 0) || fsync(fd) != 0)
         failure = errno;
     if (close(fd) != 0 && failure == 0) failure = errno;
     if (failure == 0 && rename(temporary.c_str(), target.c_str()) != 0) failure = errno;
@@ -164,7 +164,8 @@ ReadStatus readWholeFile(const std::string& path, std::size_t maxBytes, std::str
     };
     // O_NONBLOCK keeps a FIFO from blocking the open; a regular file ignores it.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return failed(errno == ENOENT ? ReadStatus::Missing : ReadStatus::CannotOpen, errno);
+    if (fd < 0)
+        return failed(errno == ENOENT ? ReadStatus::Missing : ReadStatus::CannotOpen, errno);
     struct Closer {
         int fd;
         ~Closer() { close(fd); }

@@ -1,5 +1,7 @@
 // Starting programs on POSIX: posix_spawnp with an argument vector.
 
+#include "common/process.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -8,7 +10,6 @@
 #include <cerrno>
 
 #include "common/posix/c_strings.h"
-#include "common/process.h"
 
 extern char** environ;
 

@@ -1,10 +1,10 @@
 // Where the running program is, on Linux.
 
+#include "common/program_path.h"
+
 #include <unistd.h>
 
 #include <vector>
-
-#include "common/program_path.h"
 
 namespace brindle::common {
 

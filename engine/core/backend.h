@@ -12,9 +12,9 @@ namespace brindle::engine {
 using Clock = std::chrono::steady_clock;
 
 struct DecompileJob {
-    std::string classFile;          // absolute, a path the decompiler opens (class_input.h)
-    std::string workingFolder;      // the engine's own, absolute
-    Clock::time_point deadline;     // for this class file, every backend together
+    std::string classFile;             // absolute, a path the decompiler opens (class_input.h)
+    std::string workingFolder;         // the engine's own, absolute
+    Clock::time_point deadline;        // for this class file, every backend together
     std::chrono::seconds timeLimit{};  // the limit behind the deadline, named on a time-out
 };
 

@@ -2,7 +2,8 @@
 
 namespace brindle::engine {
 
-std::vector<Backend*> chooseBackends(const Settings& settings, std::span<const OfferedBackend> offered) {
+std::vector<Backend*> chooseBackends(const Settings& settings,
+                                     std::span<const OfferedBackend> offered) {
     std::vector<Backend*> chosen;
     for (const OfferedBackend& o : offered) {
         if (settings.cold && o.role == BackendRole::Resident) continue;

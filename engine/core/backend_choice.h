@@ -23,7 +23,8 @@ struct OfferedBackend {
 
 // The backends to try, in the order offered: a forced cold run leaves out the resident ones,
 // a required service leaves out the cold ones.
-std::vector<Backend*> chooseBackends(const Settings& settings, std::span<const OfferedBackend> offered);
+std::vector<Backend*> chooseBackends(const Settings& settings,
+                                     std::span<const OfferedBackend> offered);
 
 // Tries each backend in turn until one gives anything but BackendUnusable, with one time
 // budget for them all: a backend gets only what the ones before it left, and none is started

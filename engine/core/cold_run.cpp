@@ -15,15 +15,16 @@ Outcome ColdRunBackend::decompile(const DecompileJob& job) {
     request.program = setup_.java;
     request.args = coldRunArguments(setup_.classPath, job.classFile);
     request.env = setup_.env;
-    request.timeout = std::max(std::chrono::milliseconds(0),
-                               std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   job.deadline - Clock::now()));
+    request.timeout = std::max(
+        std::chrono::milliseconds(0),
+        std::chrono::duration_cast<std::chrono::milliseconds>(job.deadline - Clock::now()));
     RunResult run = runner_.run(request);
 
     using Ending = RunResult::Ending;
     switch (run.ending) {
         case Ending::StartFailed:
-            return Outcome::failure(OutcomeKind::CannotStartJava, setup_.java + ": " + run.startError);
+            return Outcome::failure(OutcomeKind::CannotStartJava,
+                                    setup_.java + ": " + run.startError);
         case Ending::TimedOut:
             return Outcome::failure(OutcomeKind::TimedOut, {}, job.timeLimit.count());
         case Ending::OutputTooLarge:
@@ -31,7 +32,8 @@ Outcome ColdRunBackend::decompile(const DecompileJob& job) {
         case Ending::Interrupted:
             return Outcome::failure(OutcomeKind::Interrupted, {}, run.status);
         case Ending::Signaled:
-            return Outcome::failure(OutcomeKind::DecompilerSignaled, firstLine(run.err), run.status);
+            return Outcome::failure(OutcomeKind::DecompilerSignaled, firstLine(run.err),
+                                    run.status);
         case Ending::Exited:
             break;
     }

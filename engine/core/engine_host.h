@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/backend_choice.h"
@@ -53,7 +54,8 @@ public:
     // Finds what decompiling needs (java, the decompiler) and offers the backends that can run
     // here, in the order they should be tried; JavaNotFound, DecompilerNotFound when something
     // is missing. The backends live as long as the host.
-    virtual Outcome offerBackends(const Settings& settings, std::vector<OfferedBackend>& offered) = 0;
+    virtual Outcome offerBackends(const Settings& settings,
+                                  std::vector<OfferedBackend>& offered) = 0;
 
     // Shows the user one line (already printable) that is not the run's outcome.
     virtual void tell(const std::string& line) = 0;

@@ -24,7 +24,8 @@ Outcome readClassFile(const std::string& path, std::string& bytes) {
         case common::ReadStatus::CannotRead:
             return Outcome::failure(OutcomeKind::CannotReadClassFile, "cannot read: " + why);
         case common::ReadStatus::IsFolder:
-            return Outcome::failure(OutcomeKind::CannotReadClassFile, "is a folder, not a class file");
+            return Outcome::failure(OutcomeKind::CannotReadClassFile,
+                                    "is a folder, not a class file");
         case common::ReadStatus::NotRegular:
             return Outcome::failure(OutcomeKind::CannotReadClassFile, "not a regular file");
         case common::ReadStatus::TooLarge:
@@ -44,8 +45,9 @@ private:
 
 // A path the decompiler opens: the class file's own, or a private copy under the class's name
 // with the nested classes found beside it.
-Outcome decompilerInput(const std::string& classFile, std::string bytes, const ClassNameResult& name,
-                        EngineHost& host, std::unique_ptr<DecompilerInput>& input) {
+Outcome decompilerInput(const std::string& classFile, std::string bytes,
+                        const ClassNameResult& name, EngineHost& host,
+                        std::unique_ptr<DecompilerInput>& input) {
     const std::string absolute = host.absolutePath(classFile);
     if (decompilerOpensPath(absolute)) {
         input = std::make_unique<PathAsGiven>(absolute);
@@ -75,8 +77,8 @@ EngineResult runEngine(std::span<const std::string_view> args, EngineHost& host)
         return result;
     }
     Settings settings;
-    result.outcome = readSettings(
-        [&host](const char* name) { return host.environment(name); }, host.listSeparator(), settings);
+    result.outcome = readSettings([&host](const char* name) { return host.environment(name); },
+                                  host.listSeparator(), settings);
     if (!result.outcome.succeeded()) return result;
 
     const std::string& file = command.line.classFile;

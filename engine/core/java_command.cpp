@@ -21,7 +21,8 @@ std::string joinClassPath(const std::vector<std::string>& jars, char separator) 
     return joined;
 }
 
-std::vector<std::string> coldRunArguments(const std::string& classPath, const std::string& classFile) {
+std::vector<std::string> coldRunArguments(const std::string& classPath,
+                                          const std::string& classFile) {
     std::vector<std::string> args = vmOptions();
     args.insert(args.end(), {"-cp", classPath, std::string(kColdRunClass), classFile});
     return args;

@@ -16,7 +16,8 @@ inline constexpr std::string_view kServiceClass = "brindle.jad.JadService";
 std::string joinClassPath(const std::vector<std::string>& jars, char separator);
 
 // The arguments after the java program's name for a cold run on classFile.
-std::vector<std::string> coldRunArguments(const std::string& classPath, const std::string& classFile);
+std::vector<std::string> coldRunArguments(const std::string& classPath,
+                                          const std::string& classFile);
 
 // The arguments after the java program's name for a resident service listening at endpoint
 // (classPath holds the service program too).

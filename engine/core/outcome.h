@@ -15,15 +15,15 @@ enum class OutcomeKind {
     TimedOut,            // `number`: the time limit in seconds
     SourceTooLarge,
     ClassFileTooLarge,
-    CannotStartJava,     // `detail`: "<java>: <why>"
-    JavaNotFound,        // `detail`: "on PATH", "at <path>"
-    DecompilerNotFound,  // `detail`: "missing <jar>", "empty class path"
-    BackendUnusable,     // `detail`: why; another backend may decompile instead
-    BadCommandLine,      // `detail`: what is wrong
-    BadEnvironment,      // `detail`: which value is wrong and why
-    CannotReadClassFile, // `detail`: why
-    CannotWriteOutput,   // `detail`: why, naming the path
-    Interrupted,         // `number`: the signal that asked the engine to end
+    CannotStartJava,      // `detail`: "<java>: <why>"
+    JavaNotFound,         // `detail`: "on PATH", "at <path>"
+    DecompilerNotFound,   // `detail`: "missing <jar>", "empty class path"
+    BackendUnusable,      // `detail`: why; another backend may decompile instead
+    BadCommandLine,       // `detail`: what is wrong
+    BadEnvironment,       // `detail`: which value is wrong and why
+    CannotReadClassFile,  // `detail`: why
+    CannotWriteOutput,    // `detail`: why, naming the path
+    Interrupted,          // `number`: the signal that asked the engine to end
 };
 
 struct Outcome {

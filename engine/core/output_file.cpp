@@ -4,7 +4,8 @@
 
 namespace brindle::engine {
 
-Outcome writeSource(const std::string& folder, const std::string& simpleName, std::string_view source) {
+Outcome writeSource(const std::string& folder, const std::string& simpleName,
+                    std::string_view source) {
     std::string error;
     if (!common::makeFolders(folder, common::NewFolders::Shared, &error) ||
         !common::replaceFile(common::joinPath(folder, simpleName + ".java"), source,

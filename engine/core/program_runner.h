@@ -16,18 +16,18 @@ struct RunRequest {
     std::vector<std::string> args;  // the arguments after the program's name
     std::vector<std::string> env;   // the program's whole environment, "NAME=value"
     std::chrono::milliseconds timeout{kDefaultTimeLimit};
-    std::size_t maxStdout = kMaxSourceBytes;          // more than this ends the program
+    std::size_t maxStdout = kMaxSourceBytes;           // more than this ends the program
     std::size_t maxStderr = kMaxDecompilerErrorBytes;  // error output beyond this is dropped
 };
 
 struct RunResult {
     enum class Ending {
-        Exited,          // `status`: the exit status
-        Signaled,        // `status`: the signal that ended the program
+        Exited,    // `status`: the exit status
+        Signaled,  // `status`: the signal that ended the program
         TimedOut,
         OutputTooLarge,
-        Interrupted,     // the engine itself was asked to end; `status`: the signal
-        StartFailed,     // `startError`: the system's reason
+        Interrupted,  // the engine itself was asked to end; `status`: the signal
+        StartFailed,  // `startError`: the system's reason
     };
     Ending ending = Ending::StartFailed;
     int status = 0;

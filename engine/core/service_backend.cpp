@@ -52,7 +52,8 @@ Outcome ServiceBackend::askOnce(const DecompileJob& job, const std::string& requ
                 return Outcome::unusable("the service did not start: " + error);
             connection = transport_.connect(refusal);
             if (!connection)
-                return Outcome::unusable(refusal.empty() ? "the new service does not answer" : refusal);
+                return Outcome::unusable(refusal.empty() ? "the new service does not answer"
+                                                         : refusal);
         }
     }
     if (!connection->send(request)) return Outcome::unusable("the service went away");

@@ -41,7 +41,8 @@ std::optional<std::string> encodeRequest(const ServiceRequest& request) {
 }
 
 std::optional<AnswerHeader> decodeAnswerHeader(std::string_view header) {
-    if (header.size() != kAnswerHeaderSize || !header.starts_with(kServiceMagic)) return std::nullopt;
+    if (header.size() != kAnswerHeaderSize || !header.starts_with(kServiceMagic))
+        return std::nullopt;
     const auto kind = static_cast<unsigned char>(header[kServiceMagic.size()]);
     AnswerHeader decoded;
     switch (kind) {

@@ -55,7 +55,8 @@ Outcome readSettings(const EnvironmentLookup& lookup, char listSeparator, Settin
     long long delay = settings.serviceDelayMillis;
     for (const auto& error :
          {readNumber(lookup, "BRINDLE_JAD_TIMEOUT", Unit::Seconds, 1, kMaxSettingSeconds, timeout),
-          readNumber(lookup, "BRINDLE_JAD_SERVICE_IDLE", Unit::Seconds, 1, kMaxSettingSeconds, idle),
+          readNumber(lookup, "BRINDLE_JAD_SERVICE_IDLE", Unit::Seconds, 1, kMaxSettingSeconds,
+                     idle),
           readNumber(lookup, "BRINDLE_JAD_SERVICE_DELAY_MS", Unit::Milliseconds, 0,
                      kMaxSettingSeconds * 1000, delay)}) {
         if (error) return Outcome::failure(OutcomeKind::BadEnvironment, *error);

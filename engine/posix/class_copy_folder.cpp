@@ -111,7 +111,8 @@ std::unique_ptr<ClassCopyFolder> ClassCopyFolder::create(const std::vector<Copie
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (!writeFile(g_removal->files[i], files[i].bytes)) {
             error = "cannot make a private copy of the class file: " +
-                    common::joinPath(g_removal->folder, files[i].name) + ": " + std::strerror(errno);
+                    common::joinPath(g_removal->folder, files[i].name) + ": " +
+                    std::strerror(errno);
             return nullptr;  // the destructor removes what was made
         }
     }

@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     PosixEngineHost host;
     const EngineResult result = runEngine(args, host);
-    const Report report = brindle::engine::report(result.outcome, host.programName(), result.classFile);
+    const Report report =
+        brindle::engine::report(result.outcome, host.programName(), result.classFile);
     if (!report.line.empty()) host.tell(report.line);
     if (result.outcome.kind == OutcomeKind::Interrupted)
         endBySignal(static_cast<int>(result.outcome.number));

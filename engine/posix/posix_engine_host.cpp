@@ -116,12 +116,13 @@ Outcome PosixEngineHost::copyForDecompiler(const std::vector<CopiedFile>& files,
     return Outcome::withSource({});
 }
 
-Outcome PosixEngineHost::offerBackends(const Settings& settings, std::vector<OfferedBackend>& offered) {
+Outcome PosixEngineHost::offerBackends(const Settings& settings,
+                                       std::vector<OfferedBackend>& offered) {
     const std::optional<std::string> java = findProgram(settings.java);
     if (!java)
-        return Outcome::failure(OutcomeKind::JavaNotFound, settings.java.find('/') != std::string::npos
-                                                                ? "at " + settings.java
-                                                                : "on PATH");
+        return Outcome::failure(
+            OutcomeKind::JavaNotFound,
+            settings.java.find('/') != std::string::npos ? "at " + settings.java : "on PATH");
     const std::vector<std::string> jars = settings.classPath.value_or(debianProcyonJars());
     for (const std::string& jar : jars) {
         struct stat st {};
@@ -130,7 +131,8 @@ Outcome PosixEngineHost::offerBackends(const Settings& settings, std::vector<Off
     }
     if (jars.empty()) return Outcome::failure(OutcomeKind::DecompilerNotFound, "empty class path");
     const std::vector<std::string> env = javaEnvironment();
-    cold_ = std::make_unique<ColdRunBackend>(runner_, ColdRunSetup{*java, joinClassPath(jars, ':'), env});
+    cold_ = std::make_unique<ColdRunBackend>(runner_,
+                                             ColdRunSetup{*java, joinClassPath(jars, ':'), env});
 
     ServiceProgram program;
     program.java = *java;

@@ -49,7 +49,8 @@ private:
 };
 
 int msLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
 }
 
@@ -198,8 +199,8 @@ std::unique_ptr<ServiceConnection> UnixSocketTransport::connect(std::string& ref
     if (fd.get() < 0) return nullptr;
     ucred peer{};
     socklen_t size = sizeof peer;
-    if (getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
-        peer.uid != geteuid() || peer.pid <= 0) {
+    if (getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != geteuid() ||
+        peer.pid <= 0) {
         refusal = "the socket belongs to another user";
         return nullptr;
     }
@@ -225,8 +226,8 @@ std::string UnixSocketTransport::startService(Clock::time_point until) {
     std::vector<std::string> jars = program_.classPath;
     jars.push_back(program_.serviceJar);
     std::vector<std::string> args{program_.java};
-    for (std::string& arg : serviceArguments(joinClassPath(jars, ':'), socketPath_, key_,
-                                             program_.idleSeconds))
+    for (std::string& arg :
+         serviceArguments(joinClassPath(jars, ':'), socketPath_, key_, program_.idleSeconds))
         args.push_back(std::move(arg));
     const std::vector<char*> argv = common::cStrings(args);
     const std::vector<char*> envp = common::cStrings(program_.env);

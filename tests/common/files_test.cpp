@@ -59,12 +59,14 @@ TEST(ReplaceFile, WritesWholeAndLeavesNoTemporaryFile) {
     std::string error;
     ASSERT_TRUE(replaceFile(target.string(), "first", {}, &error)) << error;
     EXPECT_EQ(modeOf(target), 0666 & ~currentUmask());
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write,
+                    fs::perm_options::replace);
 
     ASSERT_TRUE(replaceFile(target.string(), "second", {}, &error)) << error;
     EXPECT_EQ(brindle::testing::readFile(target.string()), "second");
     EXPECT_EQ(modeOf(target), 0666 & ~currentUmask()) << "a new file's permissions";
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write,
+                    fs::perm_options::replace);
     ASSERT_TRUE(replaceFile(target.string(), "third", {.keepMode = true}, &error)) << error;
     EXPECT_EQ(modeOf(target), 0600u) << "the older file's permissions";
     EXPECT_EQ(namesIn(temp.path()), std::set<std::string>{"A.java"});
@@ -109,7 +111,8 @@ TEST(ReadWholeFile, ReadsRegularFilesOnly) {
     EXPECT_EQ(readWholeFile((temp.path() / "none").string(), 9, bytes, &why), ReadStatus::Missing);
     EXPECT_EQ(why, "No such file or directory");
     EXPECT_EQ(readWholeFile(temp.path().string(), 9, bytes, &why), ReadStatus::IsFolder);
-    EXPECT_EQ(readWholeFile(fifo.string(), 9, bytes, &why), ReadStatus::NotRegular) << "never waits";
+    EXPECT_EQ(readWholeFile(fifo.string(), 9, bytes, &why), ReadStatus::NotRegular)
+        << "never waits";
     EXPECT_EQ(readWholeFile("/dev/null", 9, bytes, &why), ReadStatus::NotRegular);
 }
 

@@ -62,7 +62,8 @@ TEST(BackendChoice, AnUnusableBackendHandsOverWithinTheSameBudget) {
     EXPECT_EQ(outcome.kind, OutcomeKind::Source);
     EXPECT_EQ(outcome.source, "class A {}");
     ASSERT_EQ(cold.jobs.size(), 1u);
-    EXPECT_EQ(cold.jobs[0].deadline, job.deadline) << "the cold run gets what is left, not a new limit";
+    EXPECT_EQ(cold.jobs[0].deadline, job.deadline)
+        << "the cold run gets what is left, not a new limit";
     EXPECT_EQ(cold.jobs[0].classFile, job.classFile);
     EXPECT_TRUE(chain.notices.empty()) << "nothing the user could fix";
 }

@@ -54,16 +54,17 @@ TEST(ColdRun, EachEndingBecomesItsOutcome) {
         long long number;
         std::string detail;
     } cases[] = {
-        {ended(Ending::StartFailed), OutcomeKind::CannotStartJava, 0, "/usr/bin/java: Permission denied"},
+        {ended(Ending::StartFailed), OutcomeKind::CannotStartJava, 0,
+         "/usr/bin/java: Permission denied"},
         {ended(Ending::TimedOut), OutcomeKind::TimedOut, 120, ""},
         {ended(Ending::OutputTooLarge), OutcomeKind::SourceTooLarge, 0, ""},
         {ended(Ending::Interrupted, 15), OutcomeKind::Interrupted, 15, ""},
-        {ended(Ending::Signaled, 9, "partial", "\n  \n  Killed  \nmore"), OutcomeKind::DecompilerSignaled,
-         9, "  Killed"},
-        {ended(Ending::Exited, 3, "partial", "Error: no main class"), OutcomeKind::DecompilerFailed, 3,
-         "Error: no main class"},
-        {ended(Ending::Exited, 0, " \n\t\r\n", "!!! ERROR: Failed to load class"), OutcomeKind::NoSource,
-         0, "!!! ERROR: Failed to load class"},
+        {ended(Ending::Signaled, 9, "partial", "\n  \n  Killed  \nmore"),
+         OutcomeKind::DecompilerSignaled, 9, "  Killed"},
+        {ended(Ending::Exited, 3, "partial", "Error: no main class"), OutcomeKind::DecompilerFailed,
+         3, "Error: no main class"},
+        {ended(Ending::Exited, 0, " \n\t\r\n", "!!! ERROR: Failed to load class"),
+         OutcomeKind::NoSource, 0, "!!! ERROR: Failed to load class"},
         {ended(Ending::Exited, 0, "", std::string(400, 'e')), OutcomeKind::NoSource, 0,
          std::string(300, 'e') + "..."},
     };

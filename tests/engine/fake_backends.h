@@ -46,7 +46,7 @@ private:
 
 // One scripted connection: the bytes it answers with and how reading them ends.
 struct FakeService {
-    std::string answer;                                 // what the service sends
+    std::string answer;                                               // what the service sends
     ServiceConnection::Read atEnd = ServiceConnection::Read::Closed;  // reading past it
     bool moreWaiting = false;
 };
@@ -56,9 +56,9 @@ struct FakeService {
 class FakeTransport final : public ServiceTransport {
 public:
     Outcome openOutcome = Outcome::withSource({});
-    bool listening = false;        // a service listens before the first connect
-    std::string refusal;           // every connect is refused with this, when set
-    std::string startError;        // startService fails with this, when set
+    bool listening = false;  // a service listens before the first connect
+    std::string refusal;     // every connect is refused with this, when set
+    std::string startError;  // startService fails with this, when set
     bool lockable = true;
     std::deque<FakeService> services;
 

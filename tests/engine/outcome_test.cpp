@@ -15,19 +15,23 @@ TEST(Outcome, TheTableGivesEachOutcomeItsLineAndStatus) {
         int status;
     } cases[] = {
         {Outcome::withSource("class A {}"), "", 0},
-        {Outcome::failure(OutcomeKind::NoSource), "jad: /in/A.class: decompiler produced no output", 1},
+        {Outcome::failure(OutcomeKind::NoSource), "jad: /in/A.class: decompiler produced no output",
+         1},
         {Outcome::failure(OutcomeKind::NoSource, "!!! ERROR"),
          "jad: /in/A.class: decompiler produced no output: !!! ERROR", 1},
         {Outcome::failure(OutcomeKind::DecompilerFailed, "", 3),
          "jad: /in/A.class: decompiler failed (java exit status 3)", 1},
-        {Outcome::failure(OutcomeKind::TimedOut, "", 120), "jad: /in/A.class: timed out after 120 s", 1},
+        {Outcome::failure(OutcomeKind::TimedOut, "", 120),
+         "jad: /in/A.class: timed out after 120 s", 1},
         {Outcome::failure(OutcomeKind::SourceTooLarge),
          "jad: /in/A.class: the decompiled source is larger than 256 MiB", 1},
         {Outcome::failure(OutcomeKind::ClassFileTooLarge),
          "jad: /in/A.class: not a class file (larger than 256 MiB)", 1},
-        {Outcome::failure(OutcomeKind::JavaNotFound, "on PATH"), "jad: /in/A.class: java not found on PATH", 1},
+        {Outcome::failure(OutcomeKind::JavaNotFound, "on PATH"),
+         "jad: /in/A.class: java not found on PATH", 1},
         {Outcome::unusable("the service answered garbage"),
-         "jad: /in/A.class: the decompiler service did not answer: the service answered garbage", 1},
+         "jad: /in/A.class: the decompiler service did not answer: the service answered garbage",
+         1},
         {Outcome::failure(OutcomeKind::BadCommandLine, "no class file given"),
          "jad: no class file given (usage: jad [-options] -d<folder> <class file>)", 2},
         {Outcome::failure(OutcomeKind::BadEnvironment, "BRINDLE_JAD_TIMEOUT must be ..."),
@@ -45,8 +49,9 @@ TEST(Outcome, LinesStayOneLine) {
     const Report r = report(Outcome::failure(OutcomeKind::CannotReadClassFile, "cannot open: x\ny"),
                             "jad", "/in/a\nb\x01.class");
     EXPECT_EQ(r.line, "jad: /in/a\\nb\\x01.class: cannot open: x\\ny");
-    EXPECT_EQ(fallbackNotice(Outcome::unusable("the socket folder /r\tun is not private", true), "jad"),
-              "jad: the socket folder /r\\tun is not private; decompiling without the service");
+    EXPECT_EQ(
+        fallbackNotice(Outcome::unusable("the socket folder /r\tun is not private", true), "jad"),
+        "jad: the socket folder /r\\tun is not private; decompiling without the service");
 }
 
 }  // namespace

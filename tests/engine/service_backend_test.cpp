@@ -72,7 +72,8 @@ TEST(ServiceBackend, AServiceThatVanishesIsReplacedOnce) {
 }
 
 TEST(ServiceBackend, PastTheDeadlineTheServiceIsEnded) {
-    for (const std::string& answer : {std::string(), encodeAnswer(kSource, "class A {}").substr(0, 12)}) {
+    for (const std::string& answer :
+         {std::string(), encodeAnswer(kSource, "class A {}").substr(0, 12)}) {
         FakeTransport transport;
         transport.listening = true;
         transport.services = {{answer, Read::TimedOut}};
@@ -98,8 +99,10 @@ TEST(ServiceBackend, EveryAnswerReachesTheCheckNamedForIt) {
          OutcomeKind::BackendUnusable, "a class may come from jad's working folder"},
         {"garbage", "HTTP/1.1 400 Bad Request\r\n\r\n", OutcomeKind::BackendUnusable,
          "the service answered garbage"},
-        {"another protocol", "BRJ1\0\0\0\0\x05"s "class", OutcomeKind::BackendUnusable,
-         "the service answered garbage"},
+        {"another protocol",
+         "BRJ1\0\0\0\0\x05"s
+         "class",
+         OutcomeKind::BackendUnusable, "the service answered garbage"},
         {"an unknown kind", encodeAnswer(7, "class A {}"), OutcomeKind::BackendUnusable,
          "the service answered garbage"},
         {"a reason too long", encodeAnswer(kRunCold, longReason), OutcomeKind::BackendUnusable,
@@ -124,7 +127,8 @@ TEST(ServiceBackend, EveryAnswerReachesTheCheckNamedForIt) {
 TEST(ServiceBackend, ASourceOverTheLimitIsTooLarge) {
     std::string head = encodeAnswer(kSource, "").substr(0, kAnswerHeaderSize - 4);
     const auto length = static_cast<std::uint32_t>(kMaxSourceBytes + 1);
-    for (int shift = 24; shift >= 0; shift -= 8) head.push_back(static_cast<char>((length >> shift) & 0xFF));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        head.push_back(static_cast<char>((length >> shift) & 0xFF));
     FakeTransport transport;
     transport.listening = true;
     transport.services = {{head}};
@@ -139,11 +143,15 @@ TEST(ServiceBackend, NoServiceToAskIsUnusable) {
         bool tellUser;
     } cases[] = {
         {"no private folder",
-         [](FakeTransport& t) { t.openOutcome = Outcome::unusable("the socket folder /r is not private", true); },
+         [](FakeTransport& t) {
+             t.openOutcome = Outcome::unusable("the socket folder /r is not private", true);
+         },
          "the socket folder /r is not private", true},
-        {"another user's socket", [](FakeTransport& t) { t.refusal = "the socket belongs to another user"; },
+        {"another user's socket",
+         [](FakeTransport& t) { t.refusal = "the socket belongs to another user"; },
          "the socket belongs to another user", false},
-        {"no lock", [](FakeTransport& t) { t.lockable = false; }, "cannot lock the service start", false},
+        {"no lock", [](FakeTransport& t) { t.lockable = false; }, "cannot lock the service start",
+         false},
         {"no start", [](FakeTransport& t) { t.startError = "it ended while starting"; },
          "the service did not start: it ended while starting", false},
     };

@@ -50,9 +50,10 @@ TEST(Settings, DefaultsAndGoodValues) {
 
     // Empty is unset; only "1" switches on.
     Settings empty;
-    ASSERT_TRUE(read({{"BRINDLE_JAD_TIMEOUT", ""}, {"BRINDLE_JAD_JAVA", ""}, {"BRINDLE_JAD_COLD", "yes"}},
-                     empty)
-                    .succeeded());
+    ASSERT_TRUE(
+        read({{"BRINDLE_JAD_TIMEOUT", ""}, {"BRINDLE_JAD_JAVA", ""}, {"BRINDLE_JAD_COLD", "yes"}},
+             empty)
+            .succeeded());
     EXPECT_EQ(empty.timeLimit, std::chrono::seconds(120));
     EXPECT_EQ(empty.java, "java");
     EXPECT_FALSE(empty.cold);
