@@ -22,10 +22,6 @@ inline constexpr std::string_view kLauncherName = "brindle";
 std::optional<std::string> baseFolder(const char* value, const char* home,
                                       std::string_view fallback);
 
-// True when text is well-formed UTF-8 with no zero byte: what a desktop entry and an XML file
-// can carry.
-bool isUtf8(std::string_view text);
-
 // One argument of an Exec key: quoted by the desktop-entry rules (", `, $ and \ escaped inside
 // double quotes; % doubled so it is no field code), then escaped as a string value (\ doubled,
 // newline, tab and carriage return written as \n, \t, \r).

@@ -2,105 +2,33 @@
 // .class files for the user who runs it. It prints nothing, reads no arguments and always ends
 // with exit code 0; what cannot be written is skipped.
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
-#include <optional>
 #include <string>
-#include <string_view>
 
+#include "common/files.h"
+#include "common/process.h"
+#include "common/program_path.h"
+#include "common/utf8.h"
 #include "registrar/xdg/association.h"
-
-extern char** environ;
 
 namespace {
 
 using namespace brindle::xdg;
+namespace common = brindle::common;
 
-// The folder of the running program, with its trailing '/'.
-std::optional<std::string> programFolder() {
-    char buffer[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return std::nullopt;
-    std::string path(buffer, static_cast<std::size_t>(length));
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return std::nullopt;
-    path.resize(slash + 1);
-    return path;
-}
-
-// Creates folder and every missing folder above it, new ones private to the user as the XDG
-// rules ask; true when folder is there at the end.
+// New folders are private to the user, as the XDG rules ask.
 bool makeFolders(const std::string& folder) {
-    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string part = folder.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-    }
-    struct stat info {};
-    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return common::makeFolders(folder, common::NewFolders::Private, nullptr);
 }
 
-enum class Read { ok, missing, failed };
-
-Read readWhole(const std::string& path, std::string& text) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? Read::missing : Read::failed;
-    text.clear();
-    char buffer[8192];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            close(fd);
-            return Read::failed;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(fd);
-    return Read::ok;
-}
-
-// Replaces the file at path with bytes through a temporary file beside it and a rename, so a
-// reader (or a crash) never meets half a file. A symbolic link is followed and kept; an
-// existing file keeps its permissions.
-bool replaceFile(const std::string& path, std::string_view bytes) {
-    std::string target = path;
-    struct stat info {};
-    mode_t mode = 0644;
-    if (lstat(path.c_str(), &info) == 0) {
-        if (S_ISLNK(info.st_mode)) {
-            char* resolved = realpath(path.c_str(), nullptr);
-            if (resolved == nullptr) return false;
-            target = resolved;
-            std::free(resolved);
-            if (stat(target.c_str(), &info) != 0) return false;
-        }
-        if (!S_ISREG(info.st_mode)) return false;
-        mode = info.st_mode & 07777;
-    }
-    std::string temporary = target + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) return false;
-    bool ok = fchmod(fd, mode) == 0;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        ok = wrote > 0;
-        if (ok) done += static_cast<std::size_t>(wrote);
-    }
-    ok = fsync(fd) == 0 && ok;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) unlink(temporary.c_str());
-    return ok;
+// A symbolic link (a list kept in a dotfiles repository, say) stays a link, and an existing
+// file keeps its permissions.
+bool replaceFile(const std::string& path, const std::string& bytes) {
+    return common::replaceFile(path, bytes,
+                               common::ReplaceOptions{.followLink = true, .keepMode = true}, nullptr);
 }
 
 // Makes path a symbolic link to target through a new link beside it and a rename, so that a
@@ -137,27 +65,13 @@ std::string entryProgram(const std::string& programFolder, const std::string& da
 // Runs program (found on PATH) with one argument, silently, and waits for it; a program that
 // is not installed is skipped.
 void runQuietly(const char* program, const std::string& argument) {
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) return;
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::string name = program;
-    std::string arg = argument;
-    char* argv[] = {name.data(), arg.data(), nullptr};
-    pid_t child = 0;
-    if (posix_spawnp(&child, program, &actions, nullptr, argv, environ) == 0) {
-        int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    common::waitForProcess(common::startProcess({program, argument}, common::Streams::Silent));
 }
 
 void registerClassFiles() {
-    const std::optional<std::string> folder = programFolder();
+    const std::string folder = common::programFolder();
     // A desktop entry is UTF-8 text: a folder name that is not cannot be written into one.
-    if (!folder || !isUtf8(*folder)) return;
+    if (folder.empty() || !common::isUtf8(folder)) return;
     const char* home = std::getenv("HOME");
     const auto data = baseFolder(std::getenv("XDG_DATA_HOME"), home, ".local/share");
     const auto config = baseFolder(std::getenv("XDG_CONFIG_HOME"), home, ".config");
@@ -166,7 +80,7 @@ void registerClassFiles() {
     const std::string applications = *data + "/applications";
     if (!makeFolders(applications) ||
         !replaceFile(applications + "/" + std::string(kDesktopFileName),
-                     desktopEntry(entryProgram(*folder, *data), *folder))) {
+                     desktopEntry(entryProgram(folder, *data), folder))) {
         return;  // without the entry, a default naming it would point nowhere
     }
     const std::string mime = *data + "/mime";
@@ -176,9 +90,12 @@ void registerClassFiles() {
 
     // The user's own list is only rewritten when it could be read whole (or is not there yet).
     const std::string list = *config + "/mimeapps.list";
-    std::string existing;
-    if (makeFolders(*config) && readWhole(list, existing) != Read::failed) {
-        replaceFile(list, mergeMimeApps(existing));
+    if (makeFolders(*config)) {
+        std::string existing;
+        const common::ReadStatus read =
+            common::readWholeFile(list, common::kNoSizeLimit, existing, nullptr);
+        if (read == common::ReadStatus::Ok || read == common::ReadStatus::Missing)
+            replaceFile(list, mergeMimeApps(existing));
     }
 
     if (typed) runQuietly("update-mime-database", mime);

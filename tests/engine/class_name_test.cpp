@@ -1,11 +1,11 @@
-#include "class_name.h"
+#include "engine/core/class_name.h"
 
 #include <gtest/gtest.h>
 
-#include "jad_test_support.h"
+#include "class_bytes.h"
 
-using brindle::jad::ClassNameResult;
-using brindle::jad::readClassName;
+using brindle::engine::ClassNameResult;
+using brindle::engine::readClassName;
 using jadtest::ClassBytes;
 using jadtest::classHeader;
 

@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "engine/core/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 namespace {
 
-using brindle::jad::parseCommandLine;
+using brindle::engine::parseCommandLine;
 
 TEST(CommandLine, AcceptsTheFrontEndForms) {
     struct Case {

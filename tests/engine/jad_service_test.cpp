@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -17,13 +16,16 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
+#include "engine/core/service_protocol.h"
 #include "jad_test_support.h"
 
 namespace {
 
 using namespace jadtest;
+using namespace brindle::engine;
 using Env = std::map<std::string, std::string>;
 
 constexpr const char* kOuterSource = R"(package demo.service;
@@ -115,7 +117,7 @@ protected:
         const auto r = runProgram(*javac_, {"-J-XX:-UsePerfData", "-encoding", "UTF-8", "-d",
                                             classes.string(), (src / "Outer.java").string(),
                                             (src / "Shape.java").string()});
-        if (r.outcome != brindle::jad::ChildResult::Outcome::Exited || r.status != 0) {
+        if (r.ending != brindle::engine::RunResult::Ending::Exited || r.status != 0) {
             *setupError_ = "javac failed: " + r.err;
             return;
         }
@@ -131,12 +133,22 @@ protected:
                                       {{"BRINDLE_JAD_COLD", "1"}});
             if (run.exitCode != 0) *setupError_ += run.err;
         }
+        // The name of this build's socket, for fake services to listen on in its place.
+        const ServiceFolder learn;
+        const JadRun warm = runJad({"-d" + (root_->path() / "learn").string(), classFiles_->front().string()},
+                                   {{"XDG_RUNTIME_DIR", learn.path().string()},
+                                    {"BRINDLE_JAD_SERVICE_REQUIRED", "1"}});
+        if (warm.exitCode != 0 || learn.sockets().size() != 1)
+            *setupError_ += "no service started: " + warm.err;
+        else
+            socketName_ = new fs::path(learn.sockets().front().filename());
     }
 
     static void TearDownTestSuite() {
         delete classFiles_;
         delete cold_;
         delete javac_;
+        delete socketName_;
         delete root_;
     }
 
@@ -176,7 +188,11 @@ protected:
 
     fs::path scratch(const std::string& name) const { return scratch_.path() / name; }
 
+    // Where this test's service would listen.
+    fs::path serviceSocket() const { return services_.path() / *socketName_; }
+
     static TempDir* root_;
+    static fs::path* socketName_;
     static std::vector<fs::path>* classFiles_;
     static fs::path* cold_;
     static std::string* javac_;
@@ -187,6 +203,7 @@ protected:
 };
 
 TempDir* JadService::root_ = nullptr;
+fs::path* JadService::socketName_ = nullptr;
 std::vector<fs::path>* JadService::classFiles_ = nullptr;
 fs::path* JadService::cold_ = nullptr;
 std::string* JadService::javac_ = nullptr;
@@ -272,10 +289,13 @@ TEST_F(JadService, AClassFoundBelowJadsWorkingFolderGivesTheColdRunsBytes) {
     EXPECT_EQ(readFile(scratch("warm") / "Outer$Inner.java"), source);
 }
 
-// Listens on `path` in place of the service and gives every client `answer`.
+// Listens on `path` in place of the service. The n-th client gets answers[n] (the last one
+// again once the list is used up) after its whole request, then the connection is closed; a
+// nullopt answer keeps the connection open and unanswered until the fake ends.
 class FakeService {
 public:
-    FakeService(const fs::path& path, std::string answer) : answer_(std::move(answer)) {
+    FakeService(const fs::path& path, std::vector<std::optional<std::string>> answers)
+        : answers_(std::move(answers)), path_(path) {
         fs::remove(path);
         fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
@@ -284,64 +304,180 @@ public:
         if (bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
             listen(fd_, 8) != 0)
             throw std::runtime_error("cannot listen on " + path.string());
-        thread_ = std::thread([this] {
-            for (;;) {
-                const int client = accept(fd_, nullptr, nullptr);
-                if (client < 0 || stop_) {
-                    if (client >= 0) close(client);
-                    return;
-                }
-                // The whole request, so that closing does not reset the connection.
-                char request[4096];
-                pollfd p{client, POLLIN, 0};
-                while (poll(&p, 1, 200) > 0 && read(client, request, sizeof request) > 0) {
-                }
-                (void)!send(client, answer_.data(), answer_.size(), MSG_NOSIGNAL);
-                close(client);
-            }
-        });
-        path_ = path;
+        thread_ = std::thread([this] { serve(); });
     }
     ~FakeService() {
         stop_ = true;
         shutdown(fd_, SHUT_RDWR);
         thread_.join();
+        for (const int held : held_) close(held);
         close(fd_);
         fs::remove(path_);
     }
     FakeService(const FakeService&) = delete;
     FakeService& operator=(const FakeService&) = delete;
 
+    // The requests that have arrived whole.
+    int requests() const { return requests_; }
+    bool waitForRequests(int count) const {
+        for (int i = 0; i < 500 && requests_ < count; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return requests_ >= count;
+    }
+
 private:
-    std::string answer_;
-    int fd_ = -1;
+    void serve() {
+        for (std::size_t n = 0;; ++n) {
+            const int client = accept(fd_, nullptr, nullptr);
+            if (client < 0 || stop_) {
+                if (client >= 0) close(client);
+                return;
+            }
+            // The whole request, so that closing does not reset the connection.
+            char request[4096];
+            pollfd p{client, POLLIN, 0};
+            while (poll(&p, 1, 200) > 0 && read(client, request, sizeof request) > 0) {
+            }
+            ++requests_;
+            const std::optional<std::string>& answer = answers_[std::min(n, answers_.size() - 1)];
+            if (!answer) {
+                held_.push_back(client);
+                continue;
+            }
+            (void)!send(client, answer->data(), answer->size(), MSG_NOSIGNAL);
+            close(client);
+        }
+    }
+
+    std::vector<std::optional<std::string>> answers_;
     fs::path path_;
+    int fd_ = -1;
+    std::vector<int> held_;
+    std::atomic<int> requests_{0};
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
 
-TEST_F(JadService, AWrongAnswerGivesAColdRun) {
-    const fs::path file = classFile("Shape");
-    expectColdBytes(file, scratch("first"), kRequired);
-    const std::vector<fs::path> sockets = services_.sockets();
-    ASSERT_EQ(sockets.size(), 1u);
-    services_.stopServices();
+constexpr auto kSource = static_cast<std::uint8_t>(AnswerKind::Source);
+constexpr auto kNoSource = static_cast<std::uint8_t>(AnswerKind::NoSource);
+constexpr auto kRunCold = static_cast<std::uint8_t>(AnswerKind::RunCold);
 
-    using namespace std::string_literals;
+TEST_F(JadService, AWrongAnswerGivesAColdRunOrWithTheServiceRequiredItsReason) {
+    const fs::path file = classFile("Shape");
+    const std::string source = "interface Shape {}\n";
+    std::string otherMagic = encodeAnswer(kSource, source);
+    otherMagic.replace(0, kServiceMagic.size(), "BRJ1");
     const struct {
         const char* what;
         std::string answer;
+        std::string reason;
+        bool alsoCold;
     } cases[] = {
-        {"nothing", ""},
-        {"garbage", "HTTP/1.1 400 Bad Request\r\n\r\n"},
-        {"an unknown kind", "BRJ1\x07\0\0\0\0"s},
-        {"a source cut short", "BRJ1\0\0\0\0\x40" "class"s},
-        {"more than the answer", "BRJ1\0\0\0\0\x05" "class and more"s},
+        {"nothing, twice", "", "the service ended without an answer", false},
+        {"garbage", "HTTP/1.1 400 Bad Request\r\n\r\n", "the service answered garbage", true},
+        {"another protocol's answer", otherMagic, "the service answered garbage", false},
+        {"an unknown kind", encodeAnswer(7, source), "the service answered garbage", false},
+        {"a source cut short", encodeAnswer(kSource, source).substr(0, kAnswerHeaderSize + 5),
+         "the service's answer was cut short", false},
+        {"more than the answer", encodeAnswer(kSource, source) + "and more",
+         "the service answered garbage", true},
+        {"a request for a cold run", encodeAnswer(kRunCold, "a class may come from jad's working folder"),
+         "a class may come from jad's working folder", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const FakeService fake(sockets[0], c.answer);
-        expectColdBytes(file, scratch(c.what));
+        const FakeService fake(serviceSocket(), {c.answer});
+        const fs::path out = scratch(c.what);
+        const JadRun required = runJad({"-d" + out.string(), file.string()}, env(kRequired));
+        EXPECT_EQ(required.exitCode, 1);
+        EXPECT_EQ(required.err,
+                  "jad: " + file.string() + ": the decompiler service did not answer: " + c.reason + "\n");
+        EXPECT_FALSE(fs::exists(out / "Shape.java"));
+        if (c.alsoCold) expectColdBytes(file, out);
+    }
+}
+
+TEST_F(JadService, ANoSourceAnswerFailsTheClassFileWithWhatTheDecompilerSaid) {
+    const fs::path file = classFile("Shape");
+    const FakeService fake(serviceSocket(),
+                           {encodeAnswer(kNoSource, "!!! ERROR: Failed to load class X.\nsecond line\n")});
+    const fs::path out = scratch("out");
+    fs::create_directories(out);
+    writeFile(out / "Shape.java", "older");
+    const JadRun r = runJad({"-d" + out.string(), file.string()}, env());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "jad: " + file.string() +
+                         ": decompiler produced no output: !!! ERROR: Failed to load class X.\n");
+    EXPECT_EQ(readFile(out / "Shape.java"), "older");
+    EXPECT_EQ(fake.requests(), 1) << "no cold run, no second request";
+}
+
+TEST_F(JadService, AServiceThatVanishesIsAskedAgainOnce) {
+    const FakeService fake(serviceSocket(), {"", encodeAnswer(kSource, "class FromTheService {}\n")});
+    const fs::path out = scratch("out");
+    const JadRun r = runJad({"-d" + out.string(), classFile("Shape").string()}, env(kRequired));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(out / "Shape.java"), "class FromTheService {}\n");
+    EXPECT_EQ(fake.requests(), 2);
+}
+
+TEST_F(JadService, AnEndedRunLeavesNoPrivateCopyBehind) {
+    // A class file under a name Procyon does not open goes to it as a private copy; jad ends
+    // while it waits for the service.
+    const FakeService fake(serviceSocket(), {std::nullopt});
+    const fs::path file = scratch("myclass");
+    fs::copy_file(classFile("Shape"), file);
+    const TempDir temporary;
+    const pid_t jad = startJad({"-d" + scratch("out").string(), file.string()},
+                               env({{"TMPDIR", temporary.path().string()}}), scratch("log"));
+    ASSERT_GT(jad, 0);
+    ASSERT_TRUE(fake.waitForRequests(1)) << readFile(scratch("log")).value_or("");
+    EXPECT_EQ(listFolder(temporary.path()).size(), 1u) << "the copy while jad waits";
+    kill(jad, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(jad, &status, 0), jad);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(listFolder(temporary.path()).empty());
+}
+
+TEST_F(JadService, ARelativeRuntimeFolderIsIgnored) {
+    // jad runs where "run" is a private folder and is told XDG_RUNTIME_DIR=run. Its java is a
+    // stand-in that notes its arguments and ends, so no service starts anywhere.
+    const fs::path work = scratch("work");
+    fs::create_directories(work / "run");
+    fs::permissions(work / "run", fs::perms::owner_all, fs::perm_options::replace);
+    const fs::path java = scratch("java");
+    const fs::path argsFile = scratch("args");
+    writeScript(java, "printf '%s\\n' \"$@\" > '" + argsFile.string() + "'");
+    const std::string fallback = "/tmp/brindle-jad-" + std::to_string(geteuid());
+    const bool hadEmptyFolder = fs::exists(fallback + "/brindle-jad-empty");
+
+    const fs::path before = fs::current_path();
+    fs::current_path(work);
+    const JadRun r = runJad({"-d" + scratch("out").string(), classFile("Shape").string()},
+                            {{"XDG_RUNTIME_DIR", "run"},
+                             {"BRINDLE_JAD_JAVA", java.string()},
+                             {"BRINDLE_JAD_SERVICE_REQUIRED", "1"}});
+    fs::current_path(before);
+
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(listFolder(work / "run").empty()) << "jad used the relative folder";
+    std::string socket;
+    std::istringstream args(readFile(argsFile).value_or(""));
+    for (std::string line; std::getline(args, line);) {
+        if (line.ends_with(".sock")) socket = line;
+    }
+    // The fallback folder: the service was started there, or the folder is refused by name.
+    EXPECT_TRUE(socket.starts_with(fallback + "/brindle-jad-") ||
+                r.err.find("the socket folder " + fallback) != std::string::npos)
+        << socket << r.err;
+    // What this run left in the shared fallback folder for its build goes again.
+    if (socket.starts_with(fallback + "/")) {
+        const std::string stem = socket.substr(0, socket.size() - std::string(".sock").size());
+        fs::remove(socket);
+        fs::remove(stem + ".lock");
+        std::error_code inUse;
+        if (!hadEmptyFolder) fs::remove(fallback + "/brindle-jad-empty", inUse);
     }
 }
 
@@ -381,27 +517,6 @@ TEST_F(JadService, ASocketFolderThatIsNotPrivateIsRefused) {
             EXPECT_TRUE(listFolder(c.folder).empty());
         }
     }
-}
-
-// Starts jad with stdout and stderr in `log`; its process id.
-pid_t startJad(const std::vector<std::string>& args, const Env& env, const fs::path& log) {
-    std::vector<std::string> argvText{JAD_PATH};
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argvText) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envText = jadEnvironment(env);
-    std::vector<char*> envp;
-    for (std::string& e : envText) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, JAD_PATH, &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
 }
 
 TEST_F(JadService, ServesSeveralRunsAtOnce) {

@@ -2,12 +2,14 @@
 // with fake java programs for the failure paths.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "jad_test_support.h"
@@ -57,7 +59,7 @@ protected:
         }
         const auto r = runProgram(*javac, {"-J-XX:-UsePerfData", "-d", classes_->string(),
                                            (src / "Outer.java").string()});
-        if (r.outcome != brindle::jad::ChildResult::Outcome::Exited || r.status != 0)
+        if (r.ending != brindle::engine::RunResult::Ending::Exited || r.status != 0)
             *setupError_ = "javac failed: " + r.err;
     }
 
@@ -141,6 +143,66 @@ TEST_F(JadOnRealClasses, ReplacesAnOlderFileWithRelativePaths) {
     EXPECT_NE(source.find("class Outer<T extends Comparable<T>>"), std::string::npos) << source;
 }
 
+TEST_F(JadOnRealClasses, AnyFileThatHoldsAClassGivesTheSameSource) {
+    const fs::path plainOut = freshFolder("plain");
+    const JadRun plain = runJadInCLocale({"-d" + plainOut.string(), classFile("Outer").string()});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    const std::string expected = readFile(plainOut / "Outer.java").value_or("");
+    ASSERT_NE(expected.find("class Inner"), std::string::npos) << "the nested class is folded in";
+
+    // Each case: the folder, the outer class file's name and its nested class file's name.
+    const struct {
+        const char* what;
+        std::string folder;
+        std::string outer;
+        std::string inner;
+        bool cold;
+    } cases[] = {
+        {"no extension", "a", "myclass", "myclass$1", false},
+        {"no extension, cold", "a", "myclass", "myclass$1", true},
+        {"a name that is not UTF-8", "b", "caf\xe9.class", "caf\xe9$Inner.class", false},
+        {"a folder that is not UTF-8", "caf\xe9", "Outer.class", "Outer$Inner.class", false},
+        {"a leading dash, another extension", "c", "-Outer.bin", "-Outer$Inner.bin", false},
+    };
+    const TempDir temporary;  // jad's TMPDIR, where its private copies go
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path folder = freshFolder("odd names") / c.folder;
+        fs::create_directories(folder);
+        if (!fs::exists(folder / c.outer)) {
+            fs::copy_file(classFile("Outer"), folder / c.outer);
+            fs::copy_file(classFile("Outer$Inner"), folder / c.inner);
+            writeFile(folder / "Other$1.class", minimalClass("demo/Other$1"));
+        }
+        const fs::path out = freshFolder("odd out") / c.what;
+        std::map<std::string, std::string> env{{"TMPDIR", temporary.path().string()}};
+        if (c.cold) env.emplace("BRINDLE_JAD_COLD", "1");
+        const JadRun r = runJad({"-d" + out.string(), "--", (folder / c.outer).string()}, env);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(listFolder(out), std::set<std::string>{"Outer.java"});
+        EXPECT_EQ(readFile(out / "Outer.java"), expected);
+        EXPECT_TRUE(listFolder(temporary.path()).empty()) << "a private copy was left behind";
+    }
+}
+
+TEST_F(JadOnRealClasses, DashDashEndsTheOptionsBeforeAClassFileNamedLikeOne) {
+    const fs::path folder = freshFolder("dash");
+    fs::create_directories(folder);
+    fs::copy_file(classFile("Outer"), folder / "-d.class");
+    const fs::path before = fs::current_path();
+    fs::current_path(folder);
+    const JadRun withoutEnd = runJad({"-dout", "-d.class"});
+    const JadRun r = runJad({"-dout", "--", "-d.class"});
+    fs::current_path(before);
+
+    EXPECT_EQ(withoutEnd.exitCode, 2) << "without --, -d.class is an option";
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(listFolder(folder / "out"), std::set<std::string>{"Outer.java"});
+    EXPECT_NE(readFile(folder / "out" / "Outer.java").value_or("").find("class Outer<T"),
+              std::string::npos);
+}
+
 // Failure paths and the process handling, on a hand-made class file.
 class JadFailures : public ::testing::Test {
 protected:
@@ -192,7 +254,6 @@ TEST_F(JadFailures, BadInputsAndMissingToolsGiveOneLine) {
         {"not a class file", "Text.class", "public class Min {}\n", {}, "not a class file"},
         {"truncated", "Cut.class", truncated, {}, "truncated class file"},
         {"missing file", "Gone.class", std::nullopt, {}, "No such file or directory"},
-        {"not named .class", "Min.bin", "", {}, "ends in .class"},
         {"missing java",
          "Min.class",
          "",
@@ -311,6 +372,118 @@ TEST_F(JadFailures, HandsJavaEachPathAsOneArgument) {
     ASSERT_NE(cp, args.end());
     ASSERT_NE(cp + 1, args.end());
     EXPECT_EQ(*(cp + 1), jarA.string() + ":" + jarB.string());
+}
+
+TEST_F(JadFailures, AClassUnderAnyNameReachesJavaAsAPrivateCopy) {
+    const fs::path file = in_ / "Min.bin";
+    writeFile(file, minimalClass("a/Min"));
+    writeFile(in_ / "Min$Inner.bin", minimalClass("a/Min$Inner"));
+    writeFile(in_ / "x$2", minimalClass("a/Min$2"));  // found by its class name
+    writeFile(in_ / "Other$1.class", minimalClass("a/Other$1"));
+    writeFile(in_ / "Text$1.class", "not a class");
+    const TempDir temporary;
+    const fs::path seen = dir_.path() / "seen";
+    // Notes the path it got, its folder's mode, the folder's files, and whether the file there
+    // holds the class file's bytes.
+    writeScript(fakeJava_, "for last; do :; done\n"
+                           "folder=$(dirname \"$last\")\n"
+                           "{ echo \"$last\"; stat -c %a \"$folder\"; ls \"$folder\"\n"
+                           "  cmp -s \"$last\" '" + file.string() + "' && echo same; } > '" +
+                               seen.string() + "'\n"
+                           "echo 'class Min {}'");
+
+    const JadRun r = run(file, {{"BRINDLE_JAD_JAVA", fakeJava_.string()},
+                                {"TMPDIR", temporary.path().string()}});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(out_ / "Min.java"), "class Min {}\n");
+    std::vector<std::string> lines;
+    std::istringstream text(readFile(seen).value_or(""));
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 6u) << readFile(seen).value_or("");
+    EXPECT_TRUE(lines[0].starts_with((temporary.path() / "brindle-jad-").string())) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with("/Min.class")) << lines[0];
+    EXPECT_EQ(lines[1], "700");
+    EXPECT_EQ(std::set<std::string>(lines.begin() + 2, lines.begin() + 5),
+              (std::set<std::string>{"Min.class", "Min$Inner.class", "Min$2.class"}));
+    EXPECT_EQ(lines[5], "same");
+    EXPECT_TRUE(listFolder(temporary.path()).empty());
+}
+
+TEST_F(JadFailures, NoPrivateCopyOutlivesAFailedRun) {
+    const fs::path file = in_ / "Min.bin";
+    fs::copy_file(classFile_, file);
+    const TempDir temporary;
+    const std::map<std::string, std::string> env{{"BRINDLE_JAD_JAVA", fakeJava_.string()},
+                                                 {"TMPDIR", temporary.path().string()},
+                                                 {"BRINDLE_JAD_TIMEOUT", "1"}};
+    const struct {
+        const char* script;
+        const char* reason;
+    } cases[] = {
+        {"exit 3", "decompiler failed (java exit status 3)"},
+        {"sleep 30", "timed out after 1 s"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        writeScript(fakeJava_, c.script);
+        expectFailure(run(file, env), file, c.reason);
+        EXPECT_TRUE(listFolder(temporary.path()).empty());
+    }
+
+    // Ended by a signal while java runs.
+    const fs::path started = dir_.path() / "started";
+    writeScript(fakeJava_, "touch '" + started.string() + "'\nsleep 30");
+    std::map<std::string, std::string> cold = env;
+    cold.emplace("BRINDLE_JAD_COLD", "1");
+    cold["BRINDLE_JAD_TIMEOUT"] = "60";
+    const pid_t jad = startJad({"-d" + out_.string(), file.string()}, cold, dir_.path() / "log");
+    ASSERT_GT(jad, 0);
+    for (int i = 0; i < 500 && !fs::exists(started); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(fs::exists(started));
+    kill(jad, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(jad, &status, 0), jad);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(readFile(dir_.path() / "log"), "jad: " + file.string() + ": interrupted\n");
+    EXPECT_TRUE(listFolder(temporary.path()).empty());
+}
+
+TEST_F(JadFailures, WhatJavaLeftRunningIsEndedWhenItExits) {
+    const fs::path pidFile = dir_.path() / "sleeper.pid";
+    // The sleeper holds neither pipe, so nothing but its process group ties it to jad.
+    writeScript(fakeJava_, "sleep 60 >/dev/null 2>&1 &\necho $! > '" + pidFile.string() +
+                               "'\necho 'class Min {}'");
+    const JadRun r = run(classFile_, {{"BRINDLE_JAD_JAVA", fakeJava_.string()}});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string pidText = readFile(pidFile).value_or("");
+    ASSERT_FALSE(pidText.empty());
+    const pid_t sleeper = std::stoi(pidText);
+    const bool gone = waitUntilGone(sleeper, std::chrono::seconds(5));
+    EXPECT_TRUE(gone) << "the sleep started by java still runs";
+    if (!gone) kill(sleeper, SIGKILL);
+}
+
+TEST_F(JadFailures, ABadSettingGivesOneLineAndStatus2) {
+    const struct {
+        const char* name;
+        const char* value;
+        const char* unit;
+    } cases[] = {
+        {"BRINDLE_JAD_TIMEOUT", "0", "seconds from 1 to 604800"},
+        {"BRINDLE_JAD_TIMEOUT", "2m", "seconds from 1 to 604800"},
+        {"BRINDLE_JAD_SERVICE_IDLE", "-1", "seconds from 1 to 604800"},
+        {"BRINDLE_JAD_SERVICE_DELAY_MS", "9999999999", "milliseconds from 0 to 604800000"},
+    };
+    writeScript(fakeJava_, "echo 'class Min {}'");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + "=" + c.value);
+        const JadRun r = run(classFile_, {{"BRINDLE_JAD_JAVA", fakeJava_.string()}, {c.name, c.value}});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.err, "jad: " + std::string(c.name) + " must be a whole number of " + c.unit +
+                             ", not \"" + c.value + "\"\n");
+        EXPECT_EQ(readFile(out_ / "Min.java"), "older");
+    }
 }
 
 }  // namespace

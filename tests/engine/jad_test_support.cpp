@@ -1,5 +1,7 @@
 #include "jad_test_support.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -16,41 +18,6 @@
 extern char** environ;
 
 namespace jadtest {
-
-ClassBytes& ClassBytes::u1(unsigned v) {
-    data.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    return *this;
-}
-
-ClassBytes& ClassBytes::u2(unsigned v) {
-    return u1(v >> 8).u1(v);
-}
-
-ClassBytes& ClassBytes::u4(std::uint32_t v) {
-    return u2(v >> 16).u2(v & 0xFFFF);
-}
-
-ClassBytes& ClassBytes::raw(std::string_view bytes) {
-    for (const char c : bytes) u1(static_cast<unsigned char>(c));
-    return *this;
-}
-
-ClassBytes& ClassBytes::utf8(std::string_view bytes) {
-    return u1(1).u2(static_cast<unsigned>(bytes.size())).raw(bytes);
-}
-
-ClassBytes classHeader() {
-    ClassBytes b;
-    b.u4(0xCAFEBABE).u2(0).u2(61);
-    return b;
-}
-
-std::vector<std::uint8_t> minimalClass(std::string_view internalName) {
-    ClassBytes b = classHeader();
-    b.u2(3).utf8(internalName).u1(7).u2(1);
-    b.u2(0x0021).u2(2).u2(0).u2(0).u2(0).u2(0).u2(0);
-    return b.data;
-}
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
@@ -194,26 +161,47 @@ std::vector<std::string> jadEnvironment(const std::map<std::string, std::string>
 
 JadRun runJad(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
               int timeoutSeconds) {
-    brindle::jad::ChildRequest request;
+    brindle::engine::RunRequest request;
     request.program = JAD_PATH;
     request.args = args;
     request.env = jadEnvironment(env);
     request.timeout = std::chrono::seconds(timeoutSeconds);
-    const brindle::jad::ChildResult r = brindle::jad::runChild(request);
+    const brindle::engine::RunResult r = brindle::engine::runChild(request);
     JadRun run;
-    if (r.outcome == brindle::jad::ChildResult::Outcome::Exited) run.exitCode = r.status;
+    if (r.ending == brindle::engine::RunResult::Ending::Exited) run.exitCode = r.status;
     run.out = r.out;
     run.err = r.err;
     return run;
 }
 
-brindle::jad::ChildResult runProgram(const std::string& program,
+pid_t startJad(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+               const fs::path& log) {
+    std::vector<std::string> argvText{JAD_PATH};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envText = jadEnvironment(env);
+    std::vector<char*> envp;
+    for (std::string& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, JAD_PATH, &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+brindle::engine::RunResult runProgram(const std::string& program,
                                      const std::vector<std::string>& args) {
-    brindle::jad::ChildRequest request;
+    brindle::engine::RunRequest request;
     request.program = program;
     request.args = args;
     request.env = environmentWithout("BRINDLE_JAD_");
-    return brindle::jad::runChild(request);
+    return brindle::engine::runChild(request);
 }
 
 std::optional<std::string> findOnPath(const std::string& name) {

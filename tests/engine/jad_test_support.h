@@ -1,4 +1,4 @@
-// Helpers shared by the jad tests: class file bytes, scratch folders, running jad.
+// Helpers shared by the tests of the jad program: scratch folders, running jad and other programs.
 #pragma once
 
 #include <sys/types.h>
@@ -13,29 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "child_process.h"
+#include "class_bytes.h"
+#include "engine/posix/child_process.h"
 
 namespace jadtest {
 
 namespace fs = std::filesystem;
-
-// Appends class file fields big-endian.
-struct ClassBytes {
-    std::vector<std::uint8_t> data;
-
-    ClassBytes& u1(unsigned v);
-    ClassBytes& u2(unsigned v);
-    ClassBytes& u4(std::uint32_t v);
-    ClassBytes& raw(std::string_view bytes);
-    ClassBytes& utf8(std::string_view bytes);  // a whole CONSTANT_Utf8 entry
-};
-
-// Magic and version 61 (Java 17).
-ClassBytes classHeader();
-
-// A class file with pool {1: Utf8 name, 2: Class #1} and this_class = 2,
-// followed by super_class, interfaces, fields, methods and attributes (all empty).
-std::vector<std::uint8_t> minimalClass(std::string_view internalName);
 
 // A folder under TMPDIR (or /tmp) that is removed with everything in it.
 class TempDir {
@@ -95,11 +78,16 @@ struct JadRun {
 JadRun runJad(const std::vector<std::string>& args,
               const std::map<std::string, std::string>& env = {}, int timeoutSeconds = 120);
 
+// Starts jad as runJad does, with stdout and stderr in `log`, without waiting for it; its
+// process id, -1 when it could not start. The caller collects it (waitpid).
+pid_t startJad(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+               const fs::path& log);
+
 // The environment runJad gives jad.
 std::vector<std::string> jadEnvironment(const std::map<std::string, std::string>& env);
 
 // Runs any program with the test's own environment.
-brindle::jad::ChildResult runProgram(const std::string& program,
+brindle::engine::RunResult runProgram(const std::string& program,
                                      const std::vector<std::string>& args);
 
 // Looks `name` up on PATH.

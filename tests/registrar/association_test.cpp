@@ -144,13 +144,5 @@ TEST(BaseFolder, AnUnsetOrRelativeValueFallsBackToTheHomeFolder) {
     EXPECT_EQ(baseFolder(nullptr, "home/li", ".config"), std::nullopt);
 }
 
-TEST(IsUtf8, OnlyWellFormedTextWithoutZeros) {
-    EXPECT_TRUE(isUtf8("/opt/程序 文件/\t€𝄞"));
-    for (const std::string& bad : {std::string("\xb3\xcc"), std::string("a\0b", 3), std::string("\xc0\xaf"),
-                                  std::string("\xed\xa0\x80"), std::string("\xe7\xa8")}) {
-        EXPECT_FALSE(isUtf8(bad));
-    }
-}
-
 }  // namespace
 }  // namespace brindle::xdg

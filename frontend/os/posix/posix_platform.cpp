@@ -4,13 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <utility>
 #include <thread>
-#include <vector>
+#include <utility>
 
+#include "common/process.h"
+#include "common/program_path.h"
 #include "core/path_rules.h"
 #include "os/host_platform.h"
-#include "os/posix/spawn.h"
 
 namespace brindle {
 namespace {
@@ -69,34 +69,26 @@ public:
         return folder;
     }
 
-    std::string programPath() override {
-        std::vector<char> buffer(4096);
-        for (;;) {
-            const ssize_t got = readlink("/proc/self/exe", buffer.data(), buffer.size());
-            if (got < 0) return {};
-            if (static_cast<std::size_t>(got) < buffer.size()) {
-                return std::string(buffer.data(), static_cast<std::size_t>(got));
-            }
-            buffer.resize(buffer.size() * 2);
-        }
-    }
+    std::string programPath() override { return common::programPath(); }
 
     bool setCurrentDirectory(const std::string& folder) override {
         return chdir(folder.c_str()) == 0;
     }
 
     bool runAndWait(const ProcessCommand& command, ShowState) override {
-        const pid_t pid = posix::spawn(command.argv);
-        if (pid < 0) return false;
-        posix::waitFor(pid);
+        const common::ProcessId process =
+            common::startProcess(command.argv, common::Streams::Inherited);
+        if (process == common::kNoProcess) return false;
+        common::waitForProcess(process);
         return true;
     }
 
     bool start(const ProcessCommand& command, ShowState) override {
-        const pid_t pid = posix::spawn(command.argv);
-        if (pid < 0) return false;
+        const common::ProcessId process =
+            common::startProcess(command.argv, common::Streams::Inherited);
+        if (process == common::kNoProcess) return false;
         // Nobody waits for a viewer, but its exit must still be collected.
-        std::thread([pid] { posix::waitFor(pid); }).detach();
+        std::thread([process] { common::waitForProcess(process); }).detach();
         return true;
     }
 

@@ -1,0 +1,29 @@
+#include "engine/core/backend_choice.h"
+
+namespace brindle::engine {
+
+std::vector<Backend*> chooseBackends(const Settings& settings,
+                                     std::span<const OfferedBackend> offered) {
+    std::vector<Backend*> chosen;
+    for (const OfferedBackend& o : offered) {
+        if (settings.cold && o.role == BackendRole::Resident) continue;
+        if (!settings.cold && settings.serviceRequired && o.role == BackendRole::Cold) continue;
+        chosen.push_back(o.backend);
+    }
+    return chosen;
+}
+
+Outcome runBackends(std::span<Backend* const> backends, const DecompileJob& job,
+                    const std::function<void(const Outcome&)>& notice) {
+    Outcome last = Outcome::unusable("no decompiler to run");
+    for (std::size_t i = 0; i < backends.size(); ++i) {
+        if (i > 0 && Clock::now() >= job.deadline)
+            return Outcome::failure(OutcomeKind::TimedOut, {}, job.timeLimit.count());
+        if (i > 0 && last.tellUser) notice(last);
+        last = backends[i]->decompile(job);
+        if (last.kind != OutcomeKind::BackendUnusable) return last;
+    }
+    return last;
+}
+
+}  // namespace brindle::engine

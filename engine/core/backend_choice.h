@@ -1,0 +1,37 @@
+#pragma once
+// Which backends decompile a class file, in which order, and the fall-back from one to the
+// next.
+
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "engine/core/backend.h"
+#include "engine/core/settings.h"
+
+namespace brindle::engine {
+
+enum class BackendRole {
+    Resident,  // a service that keeps a decompiler loaded between engine runs
+    Cold,      // starts the decompiler for this class file alone
+};
+
+struct OfferedBackend {
+    Backend* backend = nullptr;
+    BackendRole role = BackendRole::Cold;
+};
+
+// The backends to try, in the order offered: a forced cold run leaves out the resident ones,
+// a required service leaves out the cold ones.
+std::vector<Backend*> chooseBackends(const Settings& settings,
+                                     std::span<const OfferedBackend> offered);
+
+// Tries each backend in turn until one gives anything but BackendUnusable, with one time
+// budget for them all: a backend gets only what the ones before it left, and none is started
+// once the deadline has passed (TimedOut). An unusable backend that wants the user to know is
+// handed to notice when a later backend takes over. With no backend left, the last backend's
+// reason is the outcome.
+Outcome runBackends(std::span<Backend* const> backends, const DecompileJob& job,
+                    const std::function<void(const Outcome&)>& notice);
+
+}  // namespace brindle::engine

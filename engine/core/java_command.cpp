@@ -1,0 +1,39 @@
+#include "engine/core/java_command.h"
+
+namespace brindle::engine {
+namespace {
+
+// No perf data file: a java ended on a time-out would leave it behind in the temporary folder.
+// Every exception keeps its stack trace: Procyon prints the trace of a method it cannot
+// decompile into the source, and a VM that has run the method often would otherwise drop it.
+std::vector<std::string> vmOptions() {
+    return {"-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow"};
+}
+
+}  // namespace
+
+std::string joinClassPath(const std::vector<std::string>& jars, char separator) {
+    std::string joined;
+    for (const std::string& jar : jars) {
+        if (!joined.empty()) joined += separator;
+        joined += jar;
+    }
+    return joined;
+}
+
+std::vector<std::string> coldRunArguments(const std::string& classPath,
+                                          const std::string& classFile) {
+    std::vector<std::string> args = vmOptions();
+    args.insert(args.end(), {"-cp", classPath, std::string(kColdRunClass), classFile});
+    return args;
+}
+
+std::vector<std::string> serviceArguments(const std::string& classPath, const std::string& endpoint,
+                                          const std::string& key, unsigned idleSeconds) {
+    std::vector<std::string> args = vmOptions();
+    args.insert(args.end(), {"-XX:+UseParallelGC", "-cp", classPath, std::string(kServiceClass),
+                             endpoint, key, std::to_string(idleSeconds)});
+    return args;
+}
+
+}  // namespace brindle::engine
