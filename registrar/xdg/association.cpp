@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "common/utf8.h"
 #include "texts/utf8_texts.h"
 
 namespace brindle::xdg {
@@ -88,7 +89,7 @@ std::string execArgument(std::string_view argument) {
 }
 
 bool isPlainExecProgram(std::string_view path) {
-    if (path.empty() || path.front() != '/' || !isUtf8(path)) return false;
+    if (path.empty() || path.front() != '/' || !common::isUtf8(path)) return false;
     for (const char c : path) {
         const auto byte = static_cast<unsigned char>(c);
         const bool plain = byte >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
