@@ -1,0 +1,309 @@
+package brindle.jad;
+
+import java.io.IOException;
+import java.nio.file.DirectoryStream;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayDeque;
+import java.util.ArrayList;
+import java.util.HashMap;
+import java.util.Iterator;
+import java.util.LinkedHashMap;
+import java.util.List;
+import java.util.Locale;
+import java.util.Map;
+import java.util.concurrent.CompletableFuture;
+import java.util.concurrent.ExecutionException;
+import java.util.concurrent.TimeUnit;
+
+// The decompilers and their work: requests first, in the order they come, then
+// the class files decompiled ahead for a folder batch. Each decompiler is a
+// thread with its own Procyon, started when there is work for it and none free;
+// a free one waits without cost.
+final class Scheduler {
+    // A decompile may outlive its time limit by this much before the service ends
+    // itself; jad normally ends the service first.
+    private static final long GRACE_MS = 5_000;
+    // Two requests from one folder at most this far apart make a batch; a batch
+    // without a request for this long has stopped.
+    private static final long BATCH_GAP_MS = 2_000;
+    private static final long HELD_BYTES = 64L << 20;
+
+    /** Called once when the decompile for a request begins. */
+    interface Started {
+        void run() throws IOException;
+    }
+
+    private record Key(String classFile, String workingFolder) {
+        String folder() {
+            return classFile.substring(0, classFile.lastIndexOf('/') + 1);
+        }
+    }
+
+    private static final class Task {
+        final Key key;
+        long timeoutMillis;
+        long delayMillis;
+        boolean requested;  // a request waits for it, so it is not held
+        boolean begun;
+        long deadline;  // System.nanoTime(), once begun
+        final CompletableFuture<Void> started = new CompletableFuture<>();
+        final CompletableFuture<Answer> done = new CompletableFuture<>();
+
+        Task(Key key, long timeoutMillis, long delayMillis, boolean requested) {
+            this.key = key;
+            this.timeoutMillis = timeoutMillis;
+            this.delayMillis = delayMillis;
+            this.requested = requested;
+        }
+    }
+
+    private final int maxDecompilers;
+    private final int aheadLimit;
+
+    // Guarded by this.
+    private int decompilers;
+    private int free;
+    private final ArrayDeque<Task> requests = new ArrayDeque<>();
+    private final ArrayDeque<Task> ahead = new ArrayDeque<>();
+    private final Map<Key, Task> pending = new HashMap<>();  // queued or begun
+    private final List<Task> begun = new ArrayList<>();
+    private final LinkedHashMap<Key, Answer> held = new LinkedHashMap<>();  // oldest first
+    private long heldBytes;
+    private int activeRequests;
+    private long lastRequestEnd = System.nanoTime() - TimeUnit.HOURS.toNanos(1);
+    private String lastFolder = "";
+    private boolean batch;
+    private Listing listing;  // the folder of the batch's latest request
+
+    // A folder's class files in the order a batch walks them: the order the
+    // folder lists them in (readdir's), names the batch takes for class files.
+    private record Listing(String folder, FileStamp stamp, List<String> names) {}
+
+    Scheduler(int decompilers, int aheadLimit) {
+        this.maxDecompilers = decompilers;
+        this.aheadLimit = aheadLimit;
+    }
+
+    // The answer for one request. Blocks until it is there.
+    Answer answer(String classFile, String workingFolder, long timeoutMillis, long delayMillis,
+                  Started started) throws IOException, InterruptedException {
+        final Key key = new Key(classFile, workingFolder);
+        final boolean aheadNow;
+        synchronized (this) {
+            ++activeRequests;
+            final long now = System.nanoTime();
+            final boolean soon = activeRequests > 1
+                    || now - lastRequestEnd <= TimeUnit.MILLISECONDS.toNanos(BATCH_GAP_MS);
+            batch = soon && (batch || key.folder().equals(lastFolder));
+            lastFolder = key.folder();
+            aheadNow = batch && aheadLimit > 0;
+        }
+        try {
+            if (aheadNow) decompileAhead(key, timeoutMillis);
+            boolean startSent = false;
+            for (;;) {
+                Answer answer = null;
+                Task task = null;
+                boolean fresh = false;
+                synchronized (this) {
+                    answer = held.remove(key);
+                    if (answer != null) {
+                        heldBytes -= answer.body.length;
+                    } else {
+                        task = pending.get(key);
+                        if (task != null && task.begun) {
+                            task.requested = true;
+                        } else {
+                            if (task != null) {
+                                ahead.remove(task);
+                                task.timeoutMillis = timeoutMillis;
+                                task.delayMillis = delayMillis;
+                                task.requested = true;
+                            } else {
+                                task = new Task(key, timeoutMillis, delayMillis, true);
+                                pending.put(key, task);
+                            }
+                            requests.add(task);
+                            fresh = true;
+                            wake();
+                        }
+                    }
+                }
+                if (task != null) {
+                    task.started.join();
+                    if (!startSent) started.run();
+                    startSent = true;
+                    try {
+                        answer = task.done.get();
+                    } catch (ExecutionException e) {
+                        answer = Answer.cold("the decompiler failed: " + e.getCause());
+                    }
+                    // Begun before this request came: it holds only while its files are unchanged.
+                    if (fresh || answer.kind == Answer.COLD || answer.stillTrue()) return answer;
+                } else if (answer.stillTrue()) {
+                    if (!startSent) started.run();
+                    return answer;
+                }
+            }
+        } finally {
+            synchronized (this) {
+                --activeRequests;
+                lastRequestEnd = System.nanoTime();
+            }
+        }
+    }
+
+    // Queues the class files after this one in its folder, up to the limit, for the
+    // free decompilers; work not begun for that folder is replaced.
+    private void decompileAhead(Key key, long timeoutMillis) {
+        final int slash = key.classFile.lastIndexOf('/');
+        final String name = key.classFile.substring(slash + 1);
+        final List<String> names = listing(key.folder());
+        final int at = names.indexOf(name);
+        if (at < 0) return;
+        synchronized (this) {
+            if (!batch) return;
+            final List<Task> kept = new ArrayList<>();
+            for (Iterator<Task> i = ahead.iterator(); i.hasNext();) {
+                final Task task = i.next();
+                if (task.key.folder().equals(key.folder())) {
+                    i.remove();
+                    pending.remove(task.key);
+                }
+            }
+            final List<Task> queued = new ArrayList<>();
+            for (String next : names.subList(at + 1, Math.min(names.size(), at + 1 + aheadLimit))) {
+                final Key nextKey = new Key(key.folder() + next, key.workingFolder);
+                if (held.containsKey(nextKey) || pending.containsKey(nextKey)) continue;
+                final Task task = new Task(nextKey, timeoutMillis, 0, false);
+                pending.put(nextKey, task);
+                queued.add(task);
+            }
+            // This folder first, as the walk does; what is left of the folders it came from after.
+            kept.addAll(ahead);
+            ahead.clear();
+            ahead.addAll(queued);
+            for (Task task : kept) {
+                if (ahead.size() >= aheadLimit) {
+                    pending.remove(task.key);
+                } else {
+                    ahead.add(task);
+                }
+            }
+            if (!ahead.isEmpty()) wake();
+        }
+    }
+
+    private List<String> listing(String folder) {
+        final Path path = Path.of(folder);
+        final FileStamp stamp = FileStamp.of(path);
+        synchronized (this) {
+            if (listing != null && listing.folder.equals(folder) && stamp != null
+                    && stamp.equals(listing.stamp))
+                return listing.names;
+        }
+        final List<String> names = new ArrayList<>();
+        try (DirectoryStream<Path> entries = Files.newDirectoryStream(path)) {
+            for (Path entry : entries) {
+                final String name = entry.getFileName().toString();
+                if (name.length() > 5 && name.toUpperCase(Locale.ROOT).endsWith("CLASS")
+                        && name.indexOf('\uFFFD') < 0 && !Files.isDirectory(entry))
+                    names.add(name);
+            }
+        } catch (IOException | RuntimeException e) {
+            return List.of();
+        }
+        synchronized (this) {
+            listing = new Listing(folder, stamp, names);
+        }
+        return names;
+    }
+
+    // Lets a free decompiler take the new work, or starts one.
+    private void wake() {
+        if (free > 0) {
+            notifyAll();
+        } else if (decompilers < maxDecompilers) {
+            ++decompilers;
+            final Thread thread = new Thread(null, this::decompiler, "jad-decompiler", Decompile.STACK_SIZE);
+            thread.setDaemon(true);
+            thread.start();
+        }
+    }
+
+    private synchronized Task next() throws InterruptedException {
+        while (requests.isEmpty() && ahead.isEmpty()) {
+            ++free;
+            try {
+                wait();
+            } finally {
+                --free;
+            }
+        }
+        final Task task = requests.isEmpty() ? ahead.poll() : requests.poll();
+        task.begun = true;
+        task.deadline = System.nanoTime() + TimeUnit.MILLISECONDS.toNanos(task.timeoutMillis + GRACE_MS);
+        begun.add(task);
+        return task;
+    }
+
+    private synchronized void finished(Task task, Answer answer) {
+        begun.remove(task);
+        pending.remove(task.key);
+        if (!task.requested && answer.canBeHeld()) {
+            held.put(task.key, answer);
+            heldBytes += answer.body.length;
+            final Iterator<Answer> oldest = held.values().iterator();
+            while (held.size() > aheadLimit || heldBytes > HELD_BYTES) {
+                heldBytes -= oldest.next().body.length;
+                oldest.remove();
+            }
+        }
+    }
+
+    private void decompiler() {
+        Engine engine = null;
+        for (;;) {
+            final Task task;
+            try {
+                task = next();
+            } catch (InterruptedException e) {
+                return;
+            }
+            task.started.complete(null);
+            Answer answer;
+            try {
+                if (task.delayMillis > 0) Thread.sleep(task.delayMillis);
+                if (engine == null) engine = ProcyonLoader.newEngine();
+                answer = Decompile.run(engine, task.key.classFile, task.key.workingFolder);
+            } catch (Throwable t) {
+                answer = Decompile.failed(t);
+                engine = null;  // its state is unknown: the next task gets a new one
+            }
+            finished(task, answer);
+            task.done.complete(answer);
+        }
+    }
+
+    // Every few hundred milliseconds: ends the service when a decompile has run
+    // past its limit, and drops the work not begun of a batch that has stopped.
+    synchronized void tick() {
+        final long now = System.nanoTime();
+        for (Task task : begun) {
+            // Procyon cannot be stopped from outside; the next jad run starts a new service.
+            if (now - task.deadline > 0) Runtime.getRuntime().halt(3);
+        }
+        if (batch && activeRequests == 0
+                && now - lastRequestEnd > TimeUnit.MILLISECONDS.toNanos(BATCH_GAP_MS)) {
+            batch = false;
+            for (Task task : ahead) pending.remove(task.key);
+            ahead.clear();
+        }
+    }
+
+    // Whether anything is asked for, queued or being decompiled.
+    synchronized boolean busy() {
+        return activeRequests > 0 || !pending.isEmpty();
+    }
+}
