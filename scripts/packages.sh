@@ -16,7 +16,8 @@ brindle_test_packages=(
   g++-mingw-w64-x86-64-posix wine wine64
   xvfb xauth imagemagick xdotool
   libfile-mimeinfo-perl libglib2.0-bin
-  libcommons-lang3-java unzip
+  libcommons-lang3-java libcommons-collections4-java libguava-java libjackson2-databind-java
+  libjsr305-java liberror-prone-java junit4 unzip
   locales
 )
 

@@ -78,7 +78,8 @@ public final class JadService {
         final Scheduler scheduler = new Scheduler(
                 setting("BRINDLE_JAD_WORKERS", 1, 256,
                         Math.max(1, Runtime.getRuntime().availableProcessors() - 1)),
-                setting("BRINDLE_JAD_AHEAD", 0, 4096, 64));
+                setting("BRINDLE_JAD_AHEAD", 0, 4096, 64), Scheduler.BATCH_GAP_MS,
+                ProcyonLoader::newEngine);
         final Service service = new Service(key, scheduler);
         try (Transport.Unix transport = Transport.Unix.listen(socketPath)) {
             signalReady();

@@ -7,11 +7,13 @@ import java.nio.file.Path;
 import java.util.ArrayDeque;
 import java.util.ArrayList;
 import java.util.HashMap;
+import java.util.HashSet;
 import java.util.Iterator;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
+import java.util.Set;
 import java.util.concurrent.CompletableFuture;
 import java.util.concurrent.ExecutionException;
 import java.util.concurrent.TimeUnit;
@@ -26,12 +28,17 @@ final class Scheduler {
     private static final long GRACE_MS = 5_000;
     // Two requests from one folder at most this far apart make a batch; a batch
     // without a request for this long has stopped.
-    private static final long BATCH_GAP_MS = 2_000;
+    static final long BATCH_GAP_MS = 2_000;
     private static final long HELD_BYTES = 64L << 20;
 
     /** Called once when the decompile for a request begins. */
     interface Started {
         void run() throws IOException;
+    }
+
+    /** Makes the Procyon of a new decompiler. */
+    interface Engines {
+        Engine newEngine() throws Exception;
     }
 
     private record Key(String classFile, String workingFolder) {
@@ -60,6 +67,8 @@ final class Scheduler {
 
     private final int maxDecompilers;
     private final int aheadLimit;
+    private final Engines engines;
+    private final long batchGap;  // nanoseconds
 
     // Guarded by this.
     private int decompilers;
@@ -74,15 +83,18 @@ final class Scheduler {
     private long lastRequestEnd = System.nanoTime() - TimeUnit.HOURS.toNanos(1);
     private String lastFolder = "";
     private boolean batch;
+    private final Set<Key> answered = new HashSet<>();  // in this batch
     private Listing listing;  // the folder of the batch's latest request
 
     // A folder's class files in the order a batch walks them: the order the
     // folder lists them in (readdir's), names the batch takes for class files.
     private record Listing(String folder, FileStamp stamp, List<String> names) {}
 
-    Scheduler(int decompilers, int aheadLimit) {
+    Scheduler(int decompilers, int aheadLimit, long batchGapMillis, Engines engines) {
         this.maxDecompilers = decompilers;
         this.aheadLimit = aheadLimit;
+        this.batchGap = TimeUnit.MILLISECONDS.toNanos(batchGapMillis);
+        this.engines = engines;
     }
 
     // The answer for one request. Blocks until it is there.
@@ -93,9 +105,10 @@ final class Scheduler {
         synchronized (this) {
             ++activeRequests;
             final long now = System.nanoTime();
-            final boolean soon = activeRequests > 1
-                    || now - lastRequestEnd <= TimeUnit.MILLISECONDS.toNanos(BATCH_GAP_MS);
+            final boolean soon = activeRequests > 1 || now - lastRequestEnd <= batchGap;
             batch = soon && (batch || key.folder().equals(lastFolder));
+            if (!batch) answered.clear();
+            answered.add(key);
             lastFolder = key.folder();
             aheadNow = batch && aheadLimit > 0;
         }
@@ -175,7 +188,8 @@ final class Scheduler {
             final List<Task> queued = new ArrayList<>();
             for (String next : names.subList(at + 1, Math.min(names.size(), at + 1 + aheadLimit))) {
                 final Key nextKey = new Key(key.folder() + next, key.workingFolder);
-                if (held.containsKey(nextKey) || pending.containsKey(nextKey)) continue;
+                if (held.containsKey(nextKey) || pending.containsKey(nextKey) || answered.contains(nextKey))
+                    continue;
                 final Task task = new Task(nextKey, timeoutMillis, 0, false);
                 pending.put(nextKey, task);
                 queued.add(task);
@@ -275,7 +289,7 @@ final class Scheduler {
             Answer answer;
             try {
                 if (task.delayMillis > 0) Thread.sleep(task.delayMillis);
-                if (engine == null) engine = ProcyonLoader.newEngine();
+                if (engine == null) engine = engines.newEngine();
                 answer = Decompile.run(engine, task.key.classFile, task.key.workingFolder);
             } catch (Throwable t) {
                 answer = Decompile.failed(t);
@@ -294,9 +308,9 @@ final class Scheduler {
             // Procyon cannot be stopped from outside; the next jad run starts a new service.
             if (now - task.deadline > 0) Runtime.getRuntime().halt(3);
         }
-        if (batch && activeRequests == 0
-                && now - lastRequestEnd > TimeUnit.MILLISECONDS.toNanos(BATCH_GAP_MS)) {
+        if (batch && activeRequests == 0 && now - lastRequestEnd > batchGap) {
             batch = false;
+            answered.clear();
             for (Task task : ahead) pending.remove(task.key);
             ahead.clear();
         }

@@ -98,6 +98,7 @@ final class Traces {
             final Matcher more = MORE.matcher(rest);
             if (units >= 1 && (rest.startsWith("at ") || more.matches())) {
                 if (units != current.depth + 1 || current.more > 0) return null;
+                if (!rest.startsWith("at ") && current.parent == null) return null;
                 if (rest.startsWith("at ")) {
                     current.frames.add(rest.substring(3));
                 } else {
