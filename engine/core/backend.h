@@ -24,7 +24,9 @@ public:
     // Source; a failure that ends the class file (no other backend would do better); or
     // BackendUnusable when this backend cannot decompile now and another one should. Never
     // waits past job.deadline: on a time-out it ends the work it started and gives TimedOut.
-    virtual Outcome decompile(const DecompileJob& job) = 0;
+    // Time it spent waiting for a decompiler to be free is not decompile time: it moves
+    // job.deadline later by that much, for itself and for the backends after it.
+    virtual Outcome decompile(DecompileJob& job) = 0;
 };
 
 }  // namespace brindle::engine

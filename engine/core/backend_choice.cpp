@@ -13,7 +13,7 @@ std::vector<Backend*> chooseBackends(const Settings& settings,
     return chosen;
 }
 
-Outcome runBackends(std::span<Backend* const> backends, const DecompileJob& job,
+Outcome runBackends(std::span<Backend* const> backends, DecompileJob job,
                     const std::function<void(const Outcome&)>& notice) {
     Outcome last = Outcome::unusable("no decompiler to run");
     for (std::size_t i = 0; i < backends.size(); ++i) {

@@ -31,7 +31,7 @@ std::vector<Backend*> chooseBackends(const Settings& settings,
 // once the deadline has passed (TimedOut). An unusable backend that wants the user to know is
 // handed to notice when a later backend takes over. With no backend left, the last backend's
 // reason is the outcome.
-Outcome runBackends(std::span<Backend* const> backends, const DecompileJob& job,
+Outcome runBackends(std::span<Backend* const> backends, DecompileJob job,
                     const std::function<void(const Outcome&)>& notice);
 
 }  // namespace brindle::engine

@@ -10,10 +10,10 @@ namespace brindle::engine {
 ColdRunBackend::ColdRunBackend(ProgramRunner& runner, ColdRunSetup setup)
     : runner_(runner), setup_(std::move(setup)) {}
 
-Outcome ColdRunBackend::decompile(const DecompileJob& job) {
+Outcome ColdRunBackend::decompile(DecompileJob& job) {
     RunRequest request;
     request.program = setup_.java;
-    request.args = coldRunArguments(setup_.classPath, job.classFile);
+    request.args = coldRunArguments(setup_.classPath, job.classFile, setup_.serviceProgram);
     request.env = setup_.env;
     request.timeout = std::max(
         std::chrono::milliseconds(0),
@@ -37,6 +37,8 @@ Outcome ColdRunBackend::decompile(const DecompileJob& job) {
         case Ending::Exited:
             break;
     }
+    if (setup_.serviceProgram && run.status == kColdModeNoSource)
+        return Outcome::failure(OutcomeKind::NoSource, firstLine(run.err));
     if (run.status != 0)
         return Outcome::failure(OutcomeKind::DecompilerFailed, firstLine(run.err), run.status);
     // Procyon ends with status 0 even when it could not load the class; it then prints nothing.

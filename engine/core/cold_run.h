@@ -1,5 +1,7 @@
 #pragma once
-// The cold run: Procyon's own command line started for this class file alone.
+// The cold run: a java started for this class file alone, running the service program's
+// one-shot mode (the service's own decompile code, so that the source is the service's byte for
+// byte), or Procyon's own command line when there is no service program.
 
 #include <string>
 #include <vector>
@@ -11,15 +13,16 @@ namespace brindle::engine {
 
 struct ColdRunSetup {
     std::string java;              // the java program, found
-    std::string classPath;         // the Procyon jars, joined
+    std::string classPath;         // the Procyon jars and the service program if any, joined
     std::vector<std::string> env;  // java's whole environment
+    bool serviceProgram = false;   // classPath holds the service program
 };
 
 class ColdRunBackend final : public Backend {
 public:
     ColdRunBackend(ProgramRunner& runner, ColdRunSetup setup);
     // Never BackendUnusable: whatever java does is this class file's outcome.
-    Outcome decompile(const DecompileJob& job) override;
+    Outcome decompile(DecompileJob& job) override;
 
 private:
     ProgramRunner& runner_;

@@ -1,5 +1,7 @@
 #include "engine/core/java_command.h"
 
+#include "engine/core/limits.h"
+
 namespace brindle::engine {
 namespace {
 
@@ -22,17 +24,24 @@ std::string joinClassPath(const std::vector<std::string>& jars, char separator) 
 }
 
 std::vector<std::string> coldRunArguments(const std::string& classPath,
-                                          const std::string& classFile) {
+                                          const std::string& classFile, bool serviceProgram) {
     std::vector<std::string> args = vmOptions();
-    args.insert(args.end(), {"-cp", classPath, std::string(kColdRunClass), classFile});
+    if (serviceProgram) {
+        args.insert(args.end(), {"-cp", classPath, std::string(kServiceClass), "--cold", classFile});
+    } else {
+        args.insert(args.end(), {"-cp", classPath, std::string(kColdRunClass), classFile});
+    }
     return args;
 }
 
 std::vector<std::string> serviceArguments(const std::string& classPath, const std::string& endpoint,
-                                          const std::string& key, unsigned idleSeconds) {
+                                          const std::string& key, const ServiceShape& shape) {
     std::vector<std::string> args = vmOptions();
-    args.insert(args.end(), {"-XX:+UseParallelGC", "-cp", classPath, std::string(kServiceClass),
-                             endpoint, key, std::to_string(idleSeconds)});
+    const std::size_t heap = kServiceHeapBase + kServiceHeapPerDecompiler * shape.decompilers;
+    args.insert(args.end(),
+                {"-XX:+UseParallelGC", "-Xmx" + std::to_string(heap / kMiB) + "m", "-cp", classPath,
+                 std::string(kServiceClass), endpoint, key, std::to_string(shape.idleSeconds),
+                 std::to_string(shape.decompilers), std::to_string(shape.aheadResults)});
     return args;
 }
 

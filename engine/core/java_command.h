@@ -11,17 +11,30 @@ namespace brindle::engine {
 
 inline constexpr std::string_view kColdRunClass = "com.strobel.decompiler.DecompilerDriver";
 inline constexpr std::string_view kServiceClass = "brindle.jad.JadService";
+// The service program's one-shot mode (a cold run with the service's own decompile code) ends
+// with this status when Procyon made no source; why is on stderr.
+inline constexpr int kColdModeNoSource = 3;
 
 // jars joined by the platform's list separator (':' or ';').
 std::string joinClassPath(const std::vector<std::string>& jars, char separator);
 
-// The arguments after the java program's name for a cold run on classFile.
+// The arguments after the java program's name for a cold run on classFile: the service
+// program's one-shot mode when classPath holds it (serviceProgram), else Procyon's own
+// command line, whose stack traces in a source name its own frames.
 std::vector<std::string> coldRunArguments(const std::string& classPath,
-                                          const std::string& classFile);
+                                          const std::string& classFile, bool serviceProgram);
+
+// How a resident service works: its decompilers (0: the cores less one, at least one), the
+// results it may hold of class files decompiled ahead of a batch, its idle time.
+struct ServiceShape {
+    unsigned decompilers = 0;
+    unsigned aheadResults = 0;
+    unsigned idleSeconds = 0;
+};
 
 // The arguments after the java program's name for a resident service listening at endpoint
 // (classPath holds the service program too).
 std::vector<std::string> serviceArguments(const std::string& classPath, const std::string& endpoint,
-                                          const std::string& key, unsigned idleSeconds);
+                                          const std::string& key, const ServiceShape& shape);
 
 }  // namespace brindle::engine

@@ -27,8 +27,23 @@ inline constexpr std::size_t kMaxSettingDigits = 9;
 
 // How long a resident service that has just been started may take until it listens.
 inline constexpr std::chrono::seconds kServiceStartLimit{30};
+// How long a class file waits for one of the service's decompilers to be free before it is
+// decompiled without the service: as long as its own time limit, and a minute at least.
+constexpr std::chrono::seconds serviceQueueLimit(std::chrono::seconds timeLimit) {
+    return timeLimit > std::chrono::seconds(60) ? timeLimit : std::chrono::seconds(60);
+}
 // A resident service ends after this long without work, unless the environment says.
 inline constexpr unsigned kDefaultServiceIdleSeconds = 600;
+// The service's heap: a base, and as much again for each decompiler (each holds a Procyon and
+// the class it works on; Procyon on the largest classes of Debian's guava stays well inside).
+inline constexpr std::size_t kServiceHeapBase = 256 * kMiB;
+inline constexpr std::size_t kServiceHeapPerDecompiler = 256 * kMiB;
+// How many decompilers the service may have, and how many results of class files decompiled
+// ahead of a batch it may hold.
+inline constexpr long long kMaxServiceDecompilers = 64;
+inline constexpr long long kMaxServiceAheadResults = 4096;
+inline constexpr unsigned kDefaultServiceAheadResults = 64;
+
 // The longest text field of a service request (the service refuses longer ones).
 inline constexpr std::size_t kMaxServiceField = 64 * 1024;
 // The longest service answer that is not a source (a reason, the decompiler's error output).

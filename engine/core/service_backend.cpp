@@ -12,7 +12,7 @@ namespace brindle::engine {
 ServiceBackend::ServiceBackend(ServiceTransport& transport, unsigned testDelayMillis)
     : transport_(transport), testDelayMillis_(testDelayMillis) {}
 
-Outcome ServiceBackend::decompile(const DecompileJob& job) {
+Outcome ServiceBackend::decompile(DecompileJob& job) {
     const auto start = Clock::now();
     // The service reads both paths as UTF-8 text.
     if (!common::isUtf8(job.classFile) || !common::isUtf8(job.workingFolder))
@@ -35,7 +35,7 @@ Outcome ServiceBackend::decompile(const DecompileJob& job) {
     }
 }
 
-Outcome ServiceBackend::askOnce(const DecompileJob& job, const std::string& request,
+Outcome ServiceBackend::askOnce(DecompileJob& job, const std::string& request,
                                 Clock::time_point start, bool& vanished) {
     std::string refusal;
     std::unique_ptr<ServiceConnection> connection = transport_.connect(refusal);
@@ -58,12 +58,30 @@ Outcome ServiceBackend::askOnce(const DecompileJob& job, const std::string& requ
     }
     if (!connection->send(request)) return Outcome::unusable("the service went away");
 
+    // Queued behind other work until "started": that wait is not this class file's decompile
+    // time, and it ends nothing when it runs long (the decompiles ahead of it are not this run's
+    // to end); the class file is then decompiled without the service.
+    std::string head(kAnswerHeaderSize, '\0');
+    const auto sent = Clock::now();
+    const ServiceConnection::Read queued =
+        connection->read(head.data(), head.size(), sent + serviceQueueLimit(job.timeLimit));
+    job.deadline += Clock::now() - sent;
+    switch (queued) {
+        case ServiceConnection::Read::TimedOut:
+            return Outcome::unusable("the service is busy with other class files");
+        case ServiceConnection::Read::Closed:
+            vanished = true;
+            return Outcome::unusable("the service ended without an answer");
+        case ServiceConnection::Read::Done:
+            break;
+    }
+    if (!isStartedFrame(head)) return Outcome::unusable("the service answered garbage");
+
     auto timedOut = [&] {
         // The decompiler cannot be stopped inside the service: end the service.
         connection->endService();
         return Outcome::failure(OutcomeKind::TimedOut, {}, job.timeLimit.count());
     };
-    std::string head(kAnswerHeaderSize, '\0');
     switch (connection->read(head.data(), head.size(), job.deadline)) {
         case ServiceConnection::Read::TimedOut:
             return timedOut();

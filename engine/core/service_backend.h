@@ -13,13 +13,15 @@ public:
     ServiceBackend(ServiceTransport& transport, unsigned testDelayMillis);
 
     // BackendUnusable whenever the service cannot answer properly (none can be started, it
-    // answers garbage, it asks for a cold run), so that a cold run can take over. A service
-    // that ends without an answer (it went idle, or another run ended it) is replaced by a new
-    // one once. Past the deadline the service is ended: TimedOut.
-    Outcome decompile(const DecompileJob& job) override;
+    // answers garbage, it asks for a cold run, its decompilers stay busy with other work past
+    // serviceQueueLimit), so that a cold run can take over. A service that ends without an
+    // answer (it went idle, or another run ended it) is replaced by a new one once. The time
+    // limit runs from the service's "started": the wait before it moves job.deadline later.
+    // Past the deadline the service is ended: TimedOut.
+    Outcome decompile(DecompileJob& job) override;
 
 private:
-    Outcome askOnce(const DecompileJob& job, const std::string& request, Clock::time_point start,
+    Outcome askOnce(DecompileJob& job, const std::string& request, Clock::time_point start,
                     bool& vanished);
 
     ServiceTransport& transport_;

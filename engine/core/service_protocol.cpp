@@ -59,6 +59,10 @@ std::optional<AnswerHeader> decodeAnswerHeader(std::string_view header) {
     return decoded;
 }
 
+bool isStartedFrame(std::string_view header) {
+    return header == encodeAnswer(kStartedKind, {});
+}
+
 std::string encodeAnswer(std::uint8_t kind, std::string_view body) {
     std::string out(kServiceMagic);
     out.push_back(static_cast<char>(kind));

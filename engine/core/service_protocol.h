@@ -1,13 +1,15 @@
 #pragma once
 // The bytes the engine and its resident service (engine/service) exchange, independent of the
-// transport that carries them. One request, one answer, per connection:
+// transport that carries them. One request per connection, then two frames back:
 //
 //   request: magic, u32 key length, key, u32 time limit (seconds), u32 test delay (ms),
 //            u32 length, class file path (UTF-8, absolute),
 //            u32 length, the engine's working folder (UTF-8, absolute)
+//   started: magic, u8 3, u32 0 -- the decompile begins now: after a wait for a free
+//            decompiler, or at once when the answer is ready. The time limit runs from here.
 //   answer:  magic, u8 kind, u32 length, body
 //
-// Numbers are big-endian. Nothing follows an answer.
+// Numbers are big-endian. Nothing follows the answer.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +21,7 @@
 namespace brindle::engine {
 
 // Starts every request and every answer; a service of another protocol never matches.
-inline constexpr std::string_view kServiceMagic = "BRJ2";
+inline constexpr std::string_view kServiceMagic = "BRJ3";
 
 struct ServiceRequest {
     std::string key;  // names the service build the request is for (serviceKey)
@@ -48,6 +50,12 @@ struct AnswerHeader {
 // Reads the kAnswerHeaderSize bytes that start an answer; nullopt for a wrong magic or a kind
 // this engine does not know.
 std::optional<AnswerHeader> decodeAnswerHeader(std::string_view header);
+
+// The kind byte of the "started" frame, which has no body.
+inline constexpr std::uint8_t kStartedKind = 3;
+
+// Whether the kAnswerHeaderSize bytes are the "started" frame.
+bool isStartedFrame(std::string_view header);
 
 // An answer as the service sends it; kind is a byte so that a test can send one of no kind.
 std::string encodeAnswer(std::uint8_t kind, std::string_view body);

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <string_view>
+#include <thread>
 
 namespace brindle::engine {
 namespace {
 
-enum class Unit { Seconds, Milliseconds };
+enum class Unit { Seconds, Milliseconds, Count };
 
 // The number in `name`, or an error text when it is not a whole number from low to high.
 std::optional<std::string> readNumber(const EnvironmentLookup& lookup, const char* name, Unit unit,
@@ -23,8 +24,10 @@ std::optional<std::string> readNumber(const EnvironmentLookup& lookup, const cha
         into = value;
         return std::nullopt;
     }
-    return std::string(name) + " must be a whole number of " +
-           (unit == Unit::Seconds ? "seconds" : "milliseconds") + " from " + std::to_string(low) +
+    const char* of = unit == Unit::Seconds        ? " of seconds"
+                     : unit == Unit::Milliseconds ? " of milliseconds"
+                                                  : "";
+    return std::string(name) + " must be a whole number" + of + " from " + std::to_string(low) +
            " to " + std::to_string(high) + ", not \"" + *text + "\"";
 }
 
@@ -33,6 +36,11 @@ bool isOne(const EnvironmentLookup& lookup, const char* name) {
 }
 
 }  // namespace
+
+unsigned defaultServiceDecompilers() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 1 ? cores - 1 : 1;
+}
 
 std::vector<std::string> splitList(const std::string& list, char separator) {
     std::vector<std::string> parts;
@@ -53,17 +61,24 @@ Outcome readSettings(const EnvironmentLookup& lookup, char listSeparator, Settin
     long long timeout = settings.timeLimit.count();
     long long idle = settings.serviceIdleSeconds;
     long long delay = settings.serviceDelayMillis;
+    long long decompilers = settings.serviceDecompilers;
+    long long ahead = settings.serviceAheadResults;
     for (const auto& error :
          {readNumber(lookup, "BRINDLE_JAD_TIMEOUT", Unit::Seconds, 1, kMaxSettingSeconds, timeout),
           readNumber(lookup, "BRINDLE_JAD_SERVICE_IDLE", Unit::Seconds, 1, kMaxSettingSeconds,
                      idle),
           readNumber(lookup, "BRINDLE_JAD_SERVICE_DELAY_MS", Unit::Milliseconds, 0,
-                     kMaxSettingSeconds * 1000, delay)}) {
+                     kMaxSettingSeconds * 1000, delay),
+          readNumber(lookup, "BRINDLE_JAD_WORKERS", Unit::Count, 1, kMaxServiceDecompilers,
+                     decompilers),
+          readNumber(lookup, "BRINDLE_JAD_AHEAD", Unit::Count, 0, kMaxServiceAheadResults, ahead)}) {
         if (error) return Outcome::failure(OutcomeKind::BadEnvironment, *error);
     }
     settings.timeLimit = std::chrono::seconds(timeout);
     settings.serviceIdleSeconds = static_cast<unsigned>(idle);
     settings.serviceDelayMillis = static_cast<unsigned>(delay);
+    settings.serviceDecompilers = static_cast<unsigned>(decompilers);
+    settings.serviceAheadResults = static_cast<unsigned>(ahead);
     settings.cold = isOne(lookup, "BRINDLE_JAD_COLD");
     settings.serviceRequired = isOne(lookup, "BRINDLE_JAD_SERVICE_REQUIRED");
     return Outcome::withSource({});

@@ -4,6 +4,10 @@
 //   BRINDLE_JAD_CLASSPATH  the Procyon jars, in the platform's list form, instead of the defaults
 //   BRINDLE_JAD_TIMEOUT    seconds a class file may take (default 120)
 //   BRINDLE_JAD_COLD       "1": always start Procyon for this class file, never the service
+//   BRINDLE_JAD_WORKERS    the decompilers of a service this run starts (default: the cores
+//                          less one, at least one)
+//   BRINDLE_JAD_AHEAD      how many results of class files decompiled ahead of a batch such a
+//                          service holds (default 64; 0: it decompiles nothing ahead)
 // For tests of the service only:
 //   BRINDLE_JAD_SERVICE_IDLE      seconds a new service waits for work before ending (600)
 //   BRINDLE_JAD_SERVICE_DELAY_MS  the service waits this long before decompiling
@@ -20,6 +24,9 @@
 
 namespace brindle::engine {
 
+// The cores less one, at least one.
+unsigned defaultServiceDecompilers();
+
 struct Settings {
     std::string java = "java";
     std::optional<std::vector<std::string>> classPath;  // nullopt: the platform's own Procyon jars
@@ -27,6 +34,8 @@ struct Settings {
     bool cold = false;
     bool serviceRequired = false;
     unsigned serviceIdleSeconds = kDefaultServiceIdleSeconds;
+    unsigned serviceDecompilers = defaultServiceDecompilers();
+    unsigned serviceAheadResults = kDefaultServiceAheadResults;
     unsigned serviceDelayMillis = 0;
 };
 

@@ -131,16 +131,24 @@ Outcome PosixEngineHost::offerBackends(const Settings& settings,
     }
     if (jars.empty()) return Outcome::failure(OutcomeKind::DecompilerNotFound, "empty class path");
     const std::vector<std::string> env = javaEnvironment();
-    cold_ = std::make_unique<ColdRunBackend>(runner_,
-                                             ColdRunSetup{*java, joinClassPath(jars, ':'), env});
+    const std::string folder = common::programFolder();
+    const std::string serviceJar = folder.empty() ? std::string() : folder + kServiceJarName;
+    // The cold run decompiles with the service program's own code, when it is there.
+    struct stat jar {};
+    const bool withServiceJar =
+        !serviceJar.empty() && stat(serviceJar.c_str(), &jar) == 0 && S_ISREG(jar.st_mode);
+    std::vector<std::string> coldJars = jars;
+    if (withServiceJar) coldJars.push_back(serviceJar);
+    cold_ = std::make_unique<ColdRunBackend>(
+        runner_, ColdRunSetup{*java, joinClassPath(coldJars, ':'), env, withServiceJar});
 
     ServiceProgram program;
     program.java = *java;
     program.classPath = jars;
-    const std::string folder = common::programFolder();
-    program.serviceJar = folder.empty() ? std::string() : folder + kServiceJarName;
+    program.serviceJar = serviceJar;
     program.env = env;
-    program.idleSeconds = settings.serviceIdleSeconds;
+    program.shape = {settings.serviceDecompilers, settings.serviceAheadResults,
+                     settings.serviceIdleSeconds};
     transport_ = std::make_unique<UnixSocketTransport>(std::move(program));
     service_ = std::make_unique<ServiceBackend>(*transport_, settings.serviceDelayMillis);
 

@@ -227,7 +227,7 @@ std::string UnixSocketTransport::startService(Clock::time_point until) {
     jars.push_back(program_.serviceJar);
     std::vector<std::string> args{program_.java};
     for (std::string& arg :
-         serviceArguments(joinClassPath(jars, ':'), socketPath_, key_, program_.idleSeconds))
+         serviceArguments(joinClassPath(jars, ':'), socketPath_, key_, program_.shape))
         args.push_back(std::move(arg));
     const std::vector<char*> argv = common::cStrings(args);
     const std::vector<char*> envp = common::cStrings(program_.env);

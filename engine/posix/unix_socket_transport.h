@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/java_command.h"
 #include "engine/core/service_transport.h"
 
 namespace brindle::engine {
@@ -15,7 +16,7 @@ struct ServiceProgram {
     std::vector<std::string> classPath;  // the Procyon jars, as for a cold run
     std::string serviceJar;              // the service program (jad-service.jar)
     std::vector<std::string> env;        // the service's whole environment
-    unsigned idleSeconds = 0;            // the service ends after this long without work
+    ServiceShape shape;
 };
 
 class UnixSocketTransport final : public ServiceTransport {

@@ -68,6 +68,17 @@ TEST(BackendChoice, AnUnusableBackendHandsOverWithinTheSameBudget) {
     EXPECT_TRUE(chain.notices.empty()) << "nothing the user could fix";
 }
 
+TEST(BackendChoice, TimeABackendWaitedInAQueueIsGivenBackToTheNext) {
+    FakeBackend service({Outcome::unusable("the service is busy with other class files")});
+    service.queued = std::chrono::seconds(50);
+    FakeBackend cold({Outcome::withSource("class A {}")});
+    Chain chain{{&service, &cold}, {}};
+    const DecompileJob job = jobWithin(std::chrono::seconds(60));
+    EXPECT_TRUE(chain.run(job).succeeded());
+    ASSERT_EQ(cold.jobs.size(), 1u);
+    EXPECT_EQ(cold.jobs[0].deadline, job.deadline + std::chrono::seconds(50));
+}
+
 TEST(BackendChoice, OnlyAReasonTheUserCanFixIsToldAndOnlyWhenAnotherBackendRuns) {
     FakeBackend service({Outcome::unusable("the socket folder /r is not private", true)});
     FakeBackend cold({Outcome::withSource("class A {}")});

@@ -32,7 +32,8 @@ DecompileJob job() {
 TEST(ColdRun, RunsProcyonsCommandLineWithinWhatIsLeftOfTheBudget) {
     FakeRunner runner(ended(Ending::Exited, 0, "class A {}\n"));
     ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar:/q.jar", {"LC_ALL=C.UTF-8"}});
-    const Outcome outcome = cold.decompile(job());
+    DecompileJob j = job();
+    const Outcome outcome = cold.decompile(j);
     EXPECT_EQ(outcome.kind, OutcomeKind::Source);
     EXPECT_EQ(outcome.source, "class A {}\n");
     ASSERT_EQ(runner.requests.size(), 1u);
@@ -45,6 +46,28 @@ TEST(ColdRun, RunsProcyonsCommandLineWithinWhatIsLeftOfTheBudget) {
     EXPECT_EQ(request.env, std::vector<std::string>{"LC_ALL=C.UTF-8"});
     EXPECT_LE(request.timeout, std::chrono::seconds(30));
     EXPECT_GT(request.timeout, std::chrono::seconds(25));
+}
+
+TEST(ColdRun, TheServiceProgramsColdModeWhenThereIsOne) {
+    for (const auto& [status, kind] : {std::pair{0, OutcomeKind::Source},
+                                       std::pair{3, OutcomeKind::NoSource},
+                                       std::pair{1, OutcomeKind::DecompilerFailed}}) {
+        SCOPED_TRACE(status);
+        FakeRunner runner(ended(Ending::Exited, status, status == 0 ? "class A {}\n" : "",
+                                status == 0 ? "" : "!!! ERROR: Failed to load class /in/A.class.\n"));
+        ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar:/jad-service.jar", {}, true});
+        DecompileJob j = job();
+        const Outcome outcome = cold.decompile(j);
+        EXPECT_EQ(outcome.kind, kind);
+        if (status != 0) {
+            EXPECT_EQ(outcome.detail, "!!! ERROR: Failed to load class /in/A.class.");
+        }
+        ASSERT_EQ(runner.requests.size(), 1u);
+        EXPECT_EQ(runner.requests[0].args,
+                  (std::vector<std::string>{"-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow",
+                                            "-cp", "/p.jar:/jad-service.jar",
+                                            "brindle.jad.JadService", "--cold", "/in/A.class"}));
+    }
 }
 
 TEST(ColdRun, EachEndingBecomesItsOutcome) {
@@ -72,7 +95,8 @@ TEST(ColdRun, EachEndingBecomesItsOutcome) {
         SCOPED_TRACE(static_cast<int>(c.kind));
         FakeRunner runner(c.run);
         ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar", {}});
-        const Outcome outcome = cold.decompile(job());
+        DecompileJob j = job();
+        const Outcome outcome = cold.decompile(j);
         EXPECT_EQ(outcome.kind, c.kind);
         EXPECT_EQ(outcome.number, c.number);
         EXPECT_EQ(outcome.detail, c.detail);

@@ -2,8 +2,11 @@
 // Stand-ins for what the engine's backends talk to, scripted by the test: a backend, a program
 // runner and a service transport. No JVM, no process, no socket.
 
+#include <algorithm>
+#include <chrono>
 #include <deque>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -15,17 +18,20 @@ namespace jadtest {
 
 using namespace brindle::engine;
 
-// Answers each call with the next scripted outcome and records the jobs it got.
+// Answers each call with the next scripted outcome and records the jobs it got; `queued`: it
+// waited that long for a free decompiler (it moves the job's deadline later).
 class FakeBackend final : public Backend {
 public:
     explicit FakeBackend(std::vector<Outcome> answers) : answers_(answers.begin(), answers.end()) {}
-    Outcome decompile(const DecompileJob& job) override {
+    Outcome decompile(DecompileJob& job) override {
         jobs.push_back(job);
+        job.deadline += queued;
         Outcome next = answers_.front();
         if (answers_.size() > 1) answers_.pop_front();
         return next;
     }
     std::vector<DecompileJob> jobs;
+    Clock::duration queued{};
 
 private:
     std::deque<Outcome> answers_;
@@ -44,11 +50,13 @@ private:
     RunResult result_;
 };
 
-// One scripted connection: the bytes it answers with and how reading them ends.
+// One scripted connection: the bytes it answers with and how reading them ends; `queued`: the
+// first bytes come that much later (reading gives up at its deadline).
 struct FakeService {
     std::string answer;                                               // what the service sends
     ServiceConnection::Read atEnd = ServiceConnection::Read::Closed;  // reading past it
     bool moreWaiting = false;
+    std::chrono::milliseconds queued{0};
 };
 
 // A transport whose service, once started, serves the scripted connections in turn; each
@@ -98,7 +106,12 @@ public:
         transport_.sent.emplace_back(bytes);
         return true;
     }
-    Read read(char* into, std::size_t size, Clock::time_point) override {
+    Read read(char* into, std::size_t size, Clock::time_point deadline) override {
+        if (at_ == 0 && service_.queued.count() > 0) {
+            const auto until = Clock::now() + service_.queued;
+            std::this_thread::sleep_until(std::min(until, deadline));
+            if (until > deadline) return Read::TimedOut;
+        }
         if (service_.answer.size() - at_ < size) {
             // A service that closes the connection early has gone away.
             if (service_.atEnd == Read::Closed) transport_.listening = false;

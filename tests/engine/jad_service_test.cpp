@@ -99,6 +99,55 @@ public interface Shape {
 }
 )";
 
+// A local class whose constructor Procyon cannot decompile: it writes the error's stack trace
+// into the source.
+constexpr const char* kFailSource = R"(package demo.service;
+
+import java.util.Spliterator;
+import java.util.function.IntConsumer;
+
+public class Fail {
+    public interface IntFunctionWithIndex<R> { R apply(int from, long index); }
+
+    public static <R> Object map(Spliterator.OfInt from, IntFunctionWithIndex<R> function) {
+        abstract class Base<F extends Spliterator<?>> {
+            final F fromSpliterator;
+            long index;
+            Base(F fromSpliterator, long index) { this.fromSpliterator = fromSpliterator; this.index = index; }
+        }
+        class Splitr extends Base<Spliterator.OfInt> implements IntConsumer {
+            int holder;
+            Splitr(Spliterator.OfInt splitr, long index) { super(splitr, index); }
+            public void accept(int t) { holder = t; }
+            R next() { return function.apply(holder, index++); }
+        }
+        return new Splitr(from, 0L);
+    }
+}
+)";
+
+// A package with annotations whose arguments need imports of their own.
+constexpr const char* kMarkerSource = R"(package demo.service.marked;
+
+import java.lang.annotation.*;
+
+@Retention(RetentionPolicy.RUNTIME)
+@Target(ElementType.PACKAGE)
+public @interface Marker {
+    enum Level { LOW, HIGH }
+    String value();
+    Level level() default Level.LOW;
+    Class<?>[] uses() default {};
+    int[] numbers() default {};
+}
+)";
+
+constexpr const char* kPackageInfoSource = R"(@Deprecated
+@Marker(value = "源", level = Marker.Level.HIGH, uses = { java.util.concurrent.TimeUnit.class, Marker.class },
+        numbers = { 1, 2 })
+package demo.service.marked;
+)";
+
 // Compiles the fixture once for the suite; each test has its own socket folder.
 class JadService : public ::testing::Test {
 protected:
@@ -108,15 +157,22 @@ protected:
         fs::create_directories(src);
         writeFile(src / "Outer.java", kOuterSource);
         writeFile(src / "Shape.java", kShapeSource);
+        writeFile(src / "Fail.java", kFailSource);
+        fs::create_directories(src / "marked");
+        writeFile(src / "marked" / "Marker.java", kMarkerSource);
+        writeFile(src / "marked" / "package-info.java", kPackageInfoSource);
         const fs::path classes = root_->path() / "classes 源码";
+        classes_ = new fs::path(classes);
         javac_ = new std::string(findOnPath("javac").value_or(""));
         if (javac_->empty()) {
             *setupError_ = "javac is not on PATH; the jad tests need a JDK";
             return;
         }
-        const auto r = runProgram(*javac_, {"-J-XX:-UsePerfData", "-encoding", "UTF-8", "-d",
-                                            classes.string(), (src / "Outer.java").string(),
-                                            (src / "Shape.java").string()});
+        const auto r = runProgram(
+            *javac_, {"-J-XX:-UsePerfData", "-encoding", "UTF-8", "-d", classes.string(),
+                      (src / "Outer.java").string(), (src / "Shape.java").string(),
+                      (src / "Fail.java").string(), (src / "marked" / "Marker.java").string(),
+                      (src / "marked" / "package-info.java").string()});
         if (r.ending != brindle::engine::RunResult::Ending::Exited || r.status != 0) {
             *setupError_ = "javac failed: " + r.err;
             return;
@@ -146,6 +202,7 @@ protected:
 
     static void TearDownTestSuite() {
         delete classFiles_;
+        delete classes_;
         delete cold_;
         delete javac_;
         delete socketName_;
@@ -192,6 +249,7 @@ protected:
     fs::path serviceSocket() const { return services_.path() / *socketName_; }
 
     static TempDir* root_;
+    static fs::path* classes_;
     static fs::path* socketName_;
     static std::vector<fs::path>* classFiles_;
     static fs::path* cold_;
@@ -203,6 +261,7 @@ protected:
 };
 
 TempDir* JadService::root_ = nullptr;
+fs::path* JadService::classes_ = nullptr;
 fs::path* JadService::socketName_ = nullptr;
 std::vector<fs::path>* JadService::classFiles_ = nullptr;
 fs::path* JadService::cold_ = nullptr;
@@ -226,6 +285,121 @@ TEST_F(JadService, WritesTheColdRunsBytesAndTheSourcesCompileAgain) {
                                         (out / "Shape.java").string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(scratch("again") / "demo" / "service" / "Outer$Inner.class"));
+}
+
+// Procyon's own command line on a class file: what it prints on stdout.
+std::string procyonsOwnSource(const fs::path& file) {
+    std::string jars;
+    for (const char* jar : {"procyon-decompiler", "procyon-compilertools", "procyon-core",
+                            "procyon-expressions", "procyon-reflection", "jcommander"})
+        jars += std::string(jars.empty() ? "" : ":") + "/usr/share/java/" + jar + ".jar";
+    return runProgram(findOnPath("java").value_or("java"),
+                      {"-XX:-UsePerfData", "-cp", jars, "com.strobel.decompiler.DecompilerDriver",
+                       file.string()})
+        .out;
+}
+
+TEST_F(JadService, AMethodProcyonCannotDecompileShowsProcyonsFramesAlone) {
+    for (const char* name : {"Fail", "Fail$1Splitr"}) {
+        SCOPED_TRACE(name);
+        const fs::path file = classFile(name);
+        const fs::path out = scratch("warm");
+        expectColdBytes(file, out, kRequired);
+        const std::string source = readFile(out / javaName(file)).value_or("");
+        EXPECT_NE(source.find("This method could not be decompiled."), std::string::npos);
+        // Procyon's command line writes the same, with its own driver's frames below Procyon's.
+        std::istringstream driver(procyonsOwnSource(file));
+        std::string expected;
+        for (std::string line; std::getline(driver, line);) {
+            if (line.find("at com.strobel.decompiler.DecompilerDriver.") == std::string::npos)
+                expected += line + "\n";
+        }
+        EXPECT_EQ(source, expected);
+    }
+}
+
+TEST_F(JadService, APackageInfoGivesASourceTheCompilerTakesAgain) {
+    const fs::path file = classes_->string() + "/demo/service/marked/package-info.class";
+    const fs::path out = scratch("info");
+    expectColdBytes(file, out, kRequired);
+    const std::string source = readFile(out / "package-info.java").value_or("");
+    EXPECT_EQ(source.find("interface"), std::string::npos) << source;
+    const std::size_t marker = source.find("@Marker(");
+    const std::size_t declaration = source.find("package demo.service.marked;");
+    ASSERT_NE(marker, std::string::npos) << source;
+    EXPECT_LT(marker, declaration) << source;
+
+    // Compiled again, it carries the same annotations: it decompiles to the same source.
+    const fs::path again = scratch("again");
+    const auto r = runProgram(*javac_, {"-J-XX:-UsePerfData", "-encoding", "UTF-8", "-cp",
+                                        classes_->string(), "-d", again.string(),
+                                        (out / "package-info.java").string()});
+    ASSERT_EQ(r.status, 0) << r.err << source;
+    const JadRun twice = runJad({"-d" + scratch("twice").string(),
+                                 (again / "demo/service/marked/package-info.class").string()},
+                                env(kRequired));
+    ASSERT_EQ(twice.exitCode, 0) << twice.err;
+    EXPECT_EQ(readFile(scratch("twice") / "package-info.java"), source);
+}
+
+TEST_F(JadService, EveryPackageInfoOfDebiansLibrariesCompiles) {
+    std::vector<std::string> javacArgs{"-J-XX:-UsePerfData", "-encoding", "UTF-8", "-proc:none",
+                                       "-d", scratch("compiled").string(), "-cp", ""};
+    std::string& classPath = javacArgs.back();
+    for (const char* jar : {"guava", "commons-lang3", "commons-collections4", "jackson-databind",
+                            "jsr305", "error_prone_annotations"}) {
+        const std::string path = std::string("/usr/share/java/") + jar + ".jar";
+        classPath += (classPath.empty() ? "" : ":") + path;
+        const fs::path into = scratch("classes") / jar;
+        fs::create_directories(into);
+        // unzip says 11 when the jar has none.
+        const auto r = runProgram(findOnPath("unzip").value_or("unzip"),
+                                  {"-q", path, "*package-info.class", "-d", into.string()});
+        ASSERT_TRUE(r.status == 0 || r.status == 11) << path << ": " << r.err;
+    }
+    int count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(scratch("classes"))) {
+        if (entry.path().filename() != "package-info.class") continue;
+        const fs::path out = scratch("sources") / std::to_string(count++);
+        const JadRun run = runJad({"-d" + out.string(), entry.path().string()}, env(kRequired));
+        ASSERT_EQ(run.exitCode, 0) << entry.path() << run.err;
+        javacArgs.push_back((out / "package-info.java").string());
+    }
+    EXPECT_EQ(count, 52) << "guava 15, commons-lang3 17, jackson-databind 20";
+    const auto r = runProgram(*javac_, javacArgs);
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(JadService, AQueuedRunIsNotASlowRun) {
+    // One decompiler, nothing decompiled ahead: the second run waits for the first one's.
+    const Env one = {{"BRINDLE_JAD_SERVICE_REQUIRED", "1"},
+                     {"BRINDLE_JAD_WORKERS", "1"},
+                     {"BRINDLE_JAD_AHEAD", "0"}};
+    expectColdBytes(classFile("Shape"), scratch("first"), one);
+    const std::vector<pid_t> before = services_.services();
+    ASSERT_EQ(before.size(), 1u);
+
+    // Each decompile takes 4 s of its 6: the second one waits 3.5 s for the decompiler first.
+    Env slow = one;
+    slow.insert({{"BRINDLE_JAD_TIMEOUT", "6"}, {"BRINDLE_JAD_SERVICE_DELAY_MS", "4000"}});
+    const fs::path out = scratch("out");
+    const std::vector<fs::path> files = {classFile("Outer"), classFile("Shape")};
+    std::vector<pid_t> runs;
+    for (const fs::path& file : files) {
+        runs.push_back(startJad({"-d" + out.string(), file.string()}, env(slow),
+                                scratch(file.stem().string() + ".log")));
+        ASSERT_GT(runs.back(), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        SCOPED_TRACE(files[i].filename().string());
+        int status = -1;
+        ASSERT_EQ(waitpid(runs[i], &status, 0), runs[i]);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << readFile(scratch(files[i].stem().string() + ".log")).value_or("");
+        EXPECT_EQ(readFile(out / javaName(files[i])), coldSource(files[i]));
+    }
+    EXPECT_EQ(services_.services(), before) << "no run ends the service for another's work";
 }
 
 TEST_F(JadService, DetachesAndEndsItselfWhenIdle) {
@@ -362,11 +536,17 @@ constexpr auto kSource = static_cast<std::uint8_t>(AnswerKind::Source);
 constexpr auto kNoSource = static_cast<std::uint8_t>(AnswerKind::NoSource);
 constexpr auto kRunCold = static_cast<std::uint8_t>(AnswerKind::RunCold);
 
+// What a service sends for a request: "started", then the answer.
+std::string served(std::uint8_t kind, std::string_view body) {
+    return encodeAnswer(kStartedKind, {}) + encodeAnswer(kind, body);
+}
+
 TEST_F(JadService, AWrongAnswerGivesAColdRunOrWithTheServiceRequiredItsReason) {
     const fs::path file = classFile("Shape");
     const std::string source = "interface Shape {}\n";
-    std::string otherMagic = encodeAnswer(kSource, source);
-    otherMagic.replace(0, kServiceMagic.size(), "BRJ1");
+    std::string otherMagic = served(kSource, source);
+    otherMagic.replace(0, kServiceMagic.size(), "BRJ2");
+    otherMagic.replace(kAnswerHeaderSize, kServiceMagic.size(), "BRJ2");
     const struct {
         const char* what;
         std::string answer;
@@ -376,12 +556,12 @@ TEST_F(JadService, AWrongAnswerGivesAColdRunOrWithTheServiceRequiredItsReason) {
         {"nothing, twice", "", "the service ended without an answer", false},
         {"garbage", "HTTP/1.1 400 Bad Request\r\n\r\n", "the service answered garbage", true},
         {"another protocol's answer", otherMagic, "the service answered garbage", false},
-        {"an unknown kind", encodeAnswer(7, source), "the service answered garbage", false},
-        {"a source cut short", encodeAnswer(kSource, source).substr(0, kAnswerHeaderSize + 5),
+        {"an unknown kind", served(7, source), "the service answered garbage", false},
+        {"a source cut short", served(kSource, source).substr(0, 2 * kAnswerHeaderSize + 5),
          "the service's answer was cut short", false},
-        {"more than the answer", encodeAnswer(kSource, source) + "and more",
+        {"more than the answer", served(kSource, source) + "and more",
          "the service answered garbage", true},
-        {"a request for a cold run", encodeAnswer(kRunCold, "a class may come from jad's working folder"),
+        {"a request for a cold run", served(kRunCold, "a class may come from jad's working folder"),
          "a class may come from jad's working folder", false},
     };
     for (const auto& c : cases) {
@@ -400,7 +580,7 @@ TEST_F(JadService, AWrongAnswerGivesAColdRunOrWithTheServiceRequiredItsReason) {
 TEST_F(JadService, ANoSourceAnswerFailsTheClassFileWithWhatTheDecompilerSaid) {
     const fs::path file = classFile("Shape");
     const FakeService fake(serviceSocket(),
-                           {encodeAnswer(kNoSource, "!!! ERROR: Failed to load class X.\nsecond line\n")});
+                           {served(kNoSource, "!!! ERROR: Failed to load class X.\nsecond line\n")});
     const fs::path out = scratch("out");
     fs::create_directories(out);
     writeFile(out / "Shape.java", "older");
@@ -413,7 +593,7 @@ TEST_F(JadService, ANoSourceAnswerFailsTheClassFileWithWhatTheDecompilerSaid) {
 }
 
 TEST_F(JadService, AServiceThatVanishesIsAskedAgainOnce) {
-    const FakeService fake(serviceSocket(), {"", encodeAnswer(kSource, "class FromTheService {}\n")});
+    const FakeService fake(serviceSocket(), {"", served(kSource, "class FromTheService {}\n")});
     const fs::path out = scratch("out");
     const JadRun r = runJad({"-d" + out.string(), classFile("Shape").string()}, env(kRequired));
     EXPECT_EQ(r.exitCode, 0) << r.err;

@@ -289,8 +289,11 @@ TEST_F(JadFailures, DecompilerFailuresGiveOneLine) {
         std::string reason;
     };
     const Case cases[] = {
-        {"non-zero exit", "echo 'Error: no main class' >&2\necho 'partial source'\nexit 3",
-         "decompiler failed (java exit status 3): Error: no main class"},
+        {"non-zero exit", "echo 'Error: no main class' >&2\necho 'partial source'\nexit 4",
+         "decompiler failed (java exit status 4): Error: no main class"},
+        {"no source, said by the cold mode's status",
+         "echo '!!! ERROR: Failed to load class' >&2\nexit 3",
+         "decompiler produced no output: !!! ERROR"},
         {"no output", "echo '!!! ERROR: Failed to load class' >&2",
          "decompiler produced no output: !!! ERROR"},
         {"blank output", "printf '\\n  \\n'", "decompiler produced no output"},
@@ -365,13 +368,16 @@ TEST_F(JadFailures, HandsJavaEachPathAsOneArgument) {
     for (std::size_t start = 0, end; (end = raw.find('\0', start)) != std::string::npos;
          start = end + 1)
         args.push_back(raw.substr(start, end - start));
-    ASSERT_GE(args.size(), 4u);
+    ASSERT_GE(args.size(), 5u);
     EXPECT_EQ(args.back(), file.string());
-    EXPECT_EQ(args[args.size() - 2], "com.strobel.decompiler.DecompilerDriver");
+    // The service program's cold mode, from beside jad.
+    EXPECT_EQ(args[args.size() - 2], "--cold");
+    EXPECT_EQ(args[args.size() - 3], "brindle.jad.JadService");
     const auto cp = std::find(args.begin(), args.end(), "-cp");
     ASSERT_NE(cp, args.end());
     ASSERT_NE(cp + 1, args.end());
-    EXPECT_EQ(*(cp + 1), jarA.string() + ":" + jarB.string());
+    EXPECT_EQ(*(cp + 1), jarA.string() + ":" + jarB.string() + ":" +
+                             (fs::path(JAD_PATH).parent_path() / "jad-service.jar").string());
 }
 
 TEST_F(JadFailures, AClassUnderAnyNameReachesJavaAsAPrivateCopy) {
@@ -420,7 +426,7 @@ TEST_F(JadFailures, NoPrivateCopyOutlivesAFailedRun) {
         const char* script;
         const char* reason;
     } cases[] = {
-        {"exit 3", "decompiler failed (java exit status 3)"},
+        {"exit 4", "decompiler failed (java exit status 4)"},
         {"sleep 30", "timed out after 1 s"},
     };
     for (const auto& c : cases) {

@@ -31,12 +31,18 @@ DecompileJob job() {
 
 Outcome ask(FakeTransport& transport) {
     ServiceBackend backend(transport, 7);
-    return backend.decompile(job());
+    DecompileJob j = job();
+    return backend.decompile(j);
+}
+
+// What a service sends for a request: "started", then the answer.
+std::string served(std::uint8_t kind, std::string_view body) {
+    return encodeAnswer(kStartedKind, {}) + encodeAnswer(kind, body);
 }
 
 TEST(ServiceBackend, StartsAMissingServiceAndSendsTheRequest) {
     FakeTransport transport;
-    transport.services = {{encodeAnswer(kSource, "class A {}")}};
+    transport.services = {{served(kSource, "class A {}")}};
     const Outcome outcome = ask(transport);
     ASSERT_EQ(outcome.kind, OutcomeKind::Source) << outcome.detail;
     EXPECT_EQ(outcome.source, "class A {}");
@@ -56,7 +62,7 @@ TEST(ServiceBackend, StartsAMissingServiceAndSendsTheRequest) {
 TEST(ServiceBackend, AServiceThatVanishesIsReplacedOnce) {
     FakeTransport once;
     once.listening = true;
-    once.services = {{""}, {encodeAnswer(kSource, "class A {}")}};
+    once.services = {{""}, {served(kSource, "class A {}")}};
     const Outcome retried = ask(once);
     ASSERT_EQ(retried.kind, OutcomeKind::Source) << retried.detail;
     EXPECT_EQ(once.starts, 1) << "the second attempt starts a new service";
@@ -64,7 +70,7 @@ TEST(ServiceBackend, AServiceThatVanishesIsReplacedOnce) {
 
     FakeTransport twice;
     twice.listening = true;
-    twice.services = {{""}, {""}, {encodeAnswer(kSource, "class A {}")}};
+    twice.services = {{""}, {""}, {served(kSource, "class A {}")}};
     const Outcome given = ask(twice);
     EXPECT_EQ(given.kind, OutcomeKind::BackendUnusable);
     EXPECT_EQ(given.detail, "the service ended without an answer");
@@ -73,7 +79,7 @@ TEST(ServiceBackend, AServiceThatVanishesIsReplacedOnce) {
 
 TEST(ServiceBackend, PastTheDeadlineTheServiceIsEnded) {
     for (const std::string& answer :
-         {std::string(), encodeAnswer(kSource, "class A {}").substr(0, 12)}) {
+         {encodeAnswer(kStartedKind, {}), served(kSource, "class A {}").substr(0, 21)}) {
         FakeTransport transport;
         transport.listening = true;
         transport.services = {{answer, Read::TimedOut}};
@@ -84,32 +90,64 @@ TEST(ServiceBackend, PastTheDeadlineTheServiceIsEnded) {
     }
 }
 
+TEST(ServiceBackend, TheTimeLimitRunsFromStartedAndAQueueEndsNothing) {
+    // Queued past the whole time limit, then decompiled well within it.
+    FakeTransport queued;
+    queued.listening = true;
+    queued.services = {{served(kSource, "class A {}"), Read::Closed, false, std::chrono::milliseconds(1500)}};
+    ServiceBackend backend(queued, 0);
+    DecompileJob j = job();
+    j.timeLimit = std::chrono::seconds(1);
+    j.deadline = Clock::now() + j.timeLimit;
+    const auto deadline = j.deadline;
+    const Outcome outcome = backend.decompile(j);
+    ASSERT_EQ(outcome.kind, OutcomeKind::Source) << outcome.detail;
+    EXPECT_GE(j.deadline - deadline, std::chrono::milliseconds(1500))
+        << "what comes after gets the time limit less the decompile, not less the queue";
+    EXPECT_EQ(queued.ended, 0);
+
+    // Never started: another run's work keeps the decompilers busy; this run ends none of it.
+    FakeTransport busy;
+    busy.listening = true;
+    busy.services = {{"", Read::TimedOut}};
+    const Outcome passed = ask(busy);
+    EXPECT_EQ(passed.kind, OutcomeKind::BackendUnusable);
+    EXPECT_EQ(passed.detail, "the service is busy with other class files");
+    EXPECT_EQ(busy.ended, 0);
+}
+
 TEST(ServiceBackend, EveryAnswerReachesTheCheckNamedForIt) {
     using namespace std::string_literals;
     const std::string longReason(kMaxServiceMessage + 1, 'r');
+    const std::string started = encodeAnswer(kStartedKind, {});
     const struct {
         const char* what;
         std::string answer;
         OutcomeKind kind;
         std::string detail;
     } cases[] = {
-        {"no source", encodeAnswer(kNoSource, "!!! ERROR: Failed to load class X.\nmore\n"),
+        {"no source", served(kNoSource, "!!! ERROR: Failed to load class X.\nmore\n"),
          OutcomeKind::NoSource, "!!! ERROR: Failed to load class X."},
-        {"run cold", encodeAnswer(kRunCold, "a class may come from jad's working folder"),
+        {"no source, nothing said", served(kNoSource, ""), OutcomeKind::NoSource, ""},
+        {"run cold", served(kRunCold, "a class may come from jad's working folder"),
          OutcomeKind::BackendUnusable, "a class may come from jad's working folder"},
         {"garbage", "HTTP/1.1 400 Bad Request\r\n\r\n", OutcomeKind::BackendUnusable,
          "the service answered garbage"},
+        {"an answer without started", encodeAnswer(kSource, "class A {}"),
+         OutcomeKind::BackendUnusable, "the service answered garbage"},
+        {"started twice", started + served(kSource, "class A {}"), OutcomeKind::BackendUnusable,
+         "the service answered garbage"},
         {"another protocol",
-         "BRJ1\0\0\0\0\x05"s
+         "BRJ2\x03\0\0\0\0BRJ2\0\0\0\0\x05"s
          "class",
          OutcomeKind::BackendUnusable, "the service answered garbage"},
-        {"an unknown kind", encodeAnswer(7, "class A {}"), OutcomeKind::BackendUnusable,
+        {"an unknown kind", served(7, "class A {}"), OutcomeKind::BackendUnusable,
          "the service answered garbage"},
-        {"a reason too long", encodeAnswer(kRunCold, longReason), OutcomeKind::BackendUnusable,
+        {"a reason too long", served(kRunCold, longReason), OutcomeKind::BackendUnusable,
          "the service answered garbage"},
-        {"a source cut short", encodeAnswer(kSource, "class A {}").substr(0, 14),
+        {"a source cut short", served(kSource, "class A {}").substr(0, 23),
          OutcomeKind::BackendUnusable, "the service's answer was cut short"},
-        {"more than the answer", encodeAnswer(kSource, "class A {}") + " and more",
+        {"more than the answer", served(kSource, "class A {}") + " and more",
          OutcomeKind::BackendUnusable, "the service answered garbage"},
     };
     for (const auto& c : cases) {
@@ -125,7 +163,7 @@ TEST(ServiceBackend, EveryAnswerReachesTheCheckNamedForIt) {
 }
 
 TEST(ServiceBackend, ASourceOverTheLimitIsTooLarge) {
-    std::string head = encodeAnswer(kSource, "").substr(0, kAnswerHeaderSize - 4);
+    std::string head = served(kSource, "").substr(0, 2 * kAnswerHeaderSize - 4);
     const auto length = static_cast<std::uint32_t>(kMaxSourceBytes + 1);
     for (int shift = 24; shift >= 0; shift -= 8)
         head.push_back(static_cast<char>((length >> shift) & 0xFF));
@@ -158,7 +196,7 @@ TEST(ServiceBackend, NoServiceToAskIsUnusable) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         FakeTransport transport;
-        transport.services = {{encodeAnswer(kSource, "class A {}")}};
+        transport.services = {{served(kSource, "class A {}")}};
         c.setUp(transport);
         const Outcome outcome = ask(transport);
         EXPECT_EQ(outcome.kind, OutcomeKind::BackendUnusable);
@@ -171,7 +209,7 @@ TEST(ServiceBackend, NoServiceToAskIsUnusable) {
 TEST(ServiceBackend, APathThatIsNotUtf8NeverReachesTheService) {
     FakeTransport transport;
     transport.listening = true;
-    transport.services = {{encodeAnswer(kSource, "class A {}")}};
+    transport.services = {{served(kSource, "class A {}")}};
     ServiceBackend backend(transport, 0);
     DecompileJob odd = job();
     odd.workingFolder = "/caf\xe9";

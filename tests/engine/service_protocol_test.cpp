@@ -47,6 +47,15 @@ TEST(ServiceProtocol, AnswerHeaders) {
     EXPECT_FALSE(decodeAnswerHeader(encodeAnswer(0, "").substr(0, kAnswerHeaderSize - 1)));
 }
 
+TEST(ServiceProtocol, TheStartedFrame) {
+    EXPECT_EQ(encodeAnswer(kStartedKind, ""), std::string(kServiceMagic) + "\x03\0\0\0\0"s);
+    EXPECT_TRUE(isStartedFrame(std::string(kServiceMagic) + "\x03\0\0\0\0"s));
+    EXPECT_FALSE(isStartedFrame("BRJ2\x03\0\0\0\0"s)) << "another protocol's";
+    EXPECT_FALSE(isStartedFrame(encodeAnswer(kStartedKind, "x").substr(0, kAnswerHeaderSize)))
+        << "started carries no body";
+    EXPECT_FALSE(isStartedFrame(encodeAnswer(0, "")));
+}
+
 TEST(ServiceProtocol, TheKeyDependsOnEveryPartAndWhereItEnds) {
     const std::string key = serviceKey({"java", "/a.jar", "/s.jar"});
     EXPECT_EQ(key.size(), 16u);

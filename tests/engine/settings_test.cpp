@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -30,6 +32,8 @@ TEST(Settings, DefaultsAndGoodValues) {
     EXPECT_FALSE(plain.serviceRequired);
     EXPECT_EQ(plain.serviceIdleSeconds, 600u);
     EXPECT_EQ(plain.serviceDelayMillis, 0u);
+    EXPECT_EQ(plain.serviceDecompilers, std::max(1u, std::thread::hardware_concurrency() - 1));
+    EXPECT_EQ(plain.serviceAheadResults, 64u);
 
     Settings set;
     ASSERT_TRUE(read({{"BRINDLE_JAD_JAVA", "/opt/jdk/bin/java"},
@@ -38,7 +42,9 @@ TEST(Settings, DefaultsAndGoodValues) {
                       {"BRINDLE_JAD_COLD", "1"},
                       {"BRINDLE_JAD_SERVICE_REQUIRED", "1"},
                       {"BRINDLE_JAD_SERVICE_IDLE", "1"},
-                      {"BRINDLE_JAD_SERVICE_DELAY_MS", "0"}},
+                      {"BRINDLE_JAD_SERVICE_DELAY_MS", "0"},
+                      {"BRINDLE_JAD_WORKERS", "64"},
+                      {"BRINDLE_JAD_AHEAD", "0"}},
                      set)
                     .succeeded());
     EXPECT_EQ(set.java, "/opt/jdk/bin/java");
@@ -47,6 +53,8 @@ TEST(Settings, DefaultsAndGoodValues) {
     EXPECT_TRUE(set.cold);
     EXPECT_TRUE(set.serviceRequired);
     EXPECT_EQ(set.serviceIdleSeconds, 1u);
+    EXPECT_EQ(set.serviceDecompilers, 64u);
+    EXPECT_EQ(set.serviceAheadResults, 0u);
 
     // Empty is unset; only "1" switches on.
     Settings empty;
@@ -83,6 +91,9 @@ TEST(Settings, ABadNumberNamesTheVariableAndItsRange) {
         {"BRINDLE_JAD_SERVICE_DELAY_MS", "x",
          "BRINDLE_JAD_SERVICE_DELAY_MS must be a whole number of milliseconds from 0 to 604800000, "
          "not \"x\""},
+        {"BRINDLE_JAD_WORKERS", "0", "BRINDLE_JAD_WORKERS must be a whole number from 1 to 64, not \"0\""},
+        {"BRINDLE_JAD_WORKERS", "65", nullptr},
+        {"BRINDLE_JAD_AHEAD", "4097", "BRINDLE_JAD_AHEAD must be a whole number from 0 to 4096, not \"4097\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + "=" + c.value);

@@ -2,13 +2,14 @@
 // decompiles class files for later jad runs over a Unix-domain socket.
 //
 // Started by jad (never by hand) as
-//   java ... -cp <Procyon jars>:jad-service.jar brindle.jad.JadService <socket path> <key> <idle seconds>
+//   java ... -cp <Procyon jars>:jad-service.jar brindle.jad.JadService <socket path> <key>
+//       <idle seconds> <decompilers> <results held ahead>
 // with stdin, stdout and stderr on /dev/null and fd 3 the write end of jad's
 // start-up pipe. Once the socket is listening it writes "R" on that pipe.
 // The same jar decompiles one class file without a service (jad's cold run) as
 //   java ... -cp <Procyon jars>:jad-service.jar brindle.jad.JadService --cold <class file>
 // which prints the source on stdout and exits 0, or prints why there is none
-// on stderr and exits 1.
+// on stderr and exits 3 (Procyon made no source) or 1 (anything else failed).
 //
 // Both run the same code: Procyon with the settings of its own command line
 // without options, in a class loader of its own, on a thread of its own, so a
@@ -40,16 +41,18 @@
 // The key names the jad build that started the service; the test delay makes
 // the decompile wait that long after "started" (for tests only).
 //
-// Decompilers: BRINDLE_JAD_WORKERS (default: the cores less one, at least
-// one), each with its own Procyon. A request waits for a free one. When two
-// requests come from the same folder in quick succession (a folder batch; a
-// single class file opened by itself never does this), the free decompilers
-// decompile the folder's other class files ahead, in the order the batch
-// walks them, and hold up to BRINDLE_JAD_AHEAD results (64; the oldest is
-// dropped first). A held result answers a request only while the class file
-// and every file Procyon read for it are unchanged (device, inode, size,
-// modification and change time); anything else is decompiled afresh. Work
-// not begun is dropped when the batch stops.
+// Decompilers: as many as jad says (BRINDLE_JAD_WORKERS), each a thread with
+// its own Procyon, started when there is work and none free. A request waits
+// for a free one. When two requests come from the same folder within two
+// seconds (a folder batch; a single class file opened by itself never does
+// this), the free decompilers decompile the folder's other class files ahead,
+// from the requested one on in the order the batch walks them (the folder's
+// own order), and hold their results, as many as jad says (BRINDLE_JAD_AHEAD;
+// the oldest is dropped first). A held result answers a request only while
+// the class file, every file Procyon read for it and their folders are
+// unchanged (device, inode, size, modification and change time); anything
+// else is decompiled afresh. Work not begun is dropped when the batch stops
+// (no request for two seconds).
 //
 // A decompile that runs past its time limit cannot be stopped inside
 // Procyon, so the service ends itself a little later (jad has already given
@@ -65,21 +68,24 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 
 public final class JadService {
+    // The cold mode's exit status when Procyon made no source (why is on stderr); 1 is any
+    // other failure.
+    static final int NO_SOURCE_EXIT = 3;
+
     private JadService() {}
 
     public static void main(String[] args) throws Exception {
         if (args.length == 2 && args[0].equals("--cold")) System.exit(cold(args[1]));
-        if (args.length != 3) System.exit(2);
+        if (args.length != 5) System.exit(2);
         final Path socketPath = Path.of(args[0]);
         final String key = args[1];
         final long idleMillis = Long.parseLong(args[2]) * 1000L;
+        final int decompilers = Math.max(1, Integer.parseInt(args[3]));
+        final int ahead = Math.max(0, Integer.parseInt(args[4]));
 
         Decompile.configureLogging();
-        final Scheduler scheduler = new Scheduler(
-                setting("BRINDLE_JAD_WORKERS", 1, 256,
-                        Math.max(1, Runtime.getRuntime().availableProcessors() - 1)),
-                setting("BRINDLE_JAD_AHEAD", 0, 4096, 64), Scheduler.BATCH_GAP_MS,
-                ProcyonLoader::newEngine);
+        final Scheduler scheduler =
+                new Scheduler(decompilers, ahead, Scheduler.BATCH_GAP_MS, ProcyonLoader::newEngine);
         final Service service = new Service(key, scheduler);
         try (Transport.Unix transport = Transport.Unix.listen(socketPath)) {
             signalReady();
@@ -105,20 +111,7 @@ public final class JadService {
         }
         err.write(answer.body, 0, answer.body.length);
         err.flush();
-        return 1;
-    }
-
-    // A whole number from the environment, or the default when unset or out of range
-    // (jad refuses such values before it starts the service).
-    private static int setting(String name, int low, int high, int fallback) {
-        final String text = System.getenv(name);
-        if (text == null || text.isEmpty()) return fallback;
-        try {
-            final int value = Integer.parseInt(text);
-            return value >= low && value <= high ? value : fallback;
-        } catch (NumberFormatException e) {
-            return fallback;
-        }
+        return answer.kind == Answer.NO_SOURCE ? NO_SOURCE_EXIT : 1;
     }
 
     // Only into a pipe: started any other way, fd 3 may be a file the VM itself opened.
