@@ -1,14 +1,20 @@
-// What the resident decompiler service buys, on Debian's commons-lang3 jar (libcommons-lang3-java)
-// extracted into a temporary tree of class files:
-//   whole jar:  Procyon's own run over the jar in one Java VM (the baseline)
-//   warm batch: the batch walk through the Linux platform layer with jad and its service,
-//               first with a service just started, then again with the service warm
-//   cold batch: the same with BRINDLE_JAD_COLD=1 on a sample of 30 classes, scaled to the jar
-//   jad warm:   the median of one jad run on a small class
-//   single file: `brindle FILE.class` in a temporary program folder, from its start to the start
-//               of the viewer (this program again, recording the time), with the service warm
+// What the resident decompiler service buys, on Debian's commons-lang3 and guava jars
+// (libcommons-lang3-java, libguava-java), each extracted into a temporary tree of class files:
+//   whole jar:    Procyon's own run over the jar in one Java VM (the baseline)
+//   batches:      the batch walk through the Linux platform layer with jad and its service,
+//                 the first batch right after the service started (it was started by one jad run
+//                 on a small class), then a second one, for 1, 2 and 4 decompilers and the
+//                 default (the cores less one); each with a service of its own, whose peak
+//                 memory (VmHWM) is shown
+//   warm == cold: every class file decompiled cold too (BRINDLE_JAD_COLD=1, one java per class
+//                 file, as many at once as there are cores), byte-compared with every batch
+// and, for the first jar:
+//   cold batch:   the batch with BRINDLE_JAD_COLD=1 on a sample of 30 classes, scaled to the jar
+//   jad warm:     the median of one jad run on a small class
+//   single file:  `brindle FILE.class` in a temporary program folder, from its start to the start
+//                 of the viewer (this program again, recording the time), with the service warm
 // Every service runs with a temporary XDG_RUNTIME_DIR and is ended at the end.
-// Usage: jad_service_bench [jar]     (default /usr/share/java/commons-lang3.jar)
+// Usage: jad_service_bench [jar...]   (default: commons-lang3 and guava from /usr/share/java)
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -26,6 +32,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,8 +59,8 @@ long long monotonicNanos() {
     return static_cast<long long>(t.tv_sec) * 1'000'000'000LL + t.tv_nsec;
 }
 
-// Runs a program with stdout and stderr on /dev/null; its exit status, -1 when it did not exit.
-int run(const std::vector<std::string>& args) {
+// Starts a program with stdout and stderr on /dev/null; its process id, -1 when it did not start.
+pid_t start(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -63,10 +71,33 @@ int run(const std::vector<std::string>& args) {
     pid_t pid = -1;
     const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) return -1;
+    return error == 0 ? pid : -1;
+}
+
+int exitStatus(pid_t pid) {
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a program; its exit status, -1 when it did not exit.
+int run(const std::vector<std::string>& args) {
+    return exitStatus(start(args));
+}
+
+// Runs every command, `width` at a time.
+void runAll(const std::vector<std::vector<std::string>>& commands, unsigned width) {
+    std::set<pid_t> running;
+    for (const auto& command : commands) {
+        while (running.size() >= width) {
+            int status = 0;
+            const pid_t done = wait(&status);
+            if (done < 0) break;
+            running.erase(done);
+        }
+        if (const pid_t pid = start(command); pid > 0) running.insert(pid);
+    }
+    for (const pid_t pid : running) exitStatus(pid);
 }
 
 double secondsOf(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -83,10 +114,10 @@ struct Batch {
     int files = 0;
 };
 
-Batch batch(const std::string& source, const std::string& output) {
+Batch batch(const fs::path& source, const fs::path& output) {
     FrontEndState state;
-    state.sourceFolder = source;
-    state.outputFolder = output;
+    state.sourceFolder = source.string();
+    state.outputFolder = output.string();
     state.enginePath = std::string(JAD_PATH) + " ";
     testing::NullSink sink;
     BatchWalker walker(hostPlatform(), state, sink, hostTexts());
@@ -107,21 +138,9 @@ std::vector<fs::path> classFiles(const fs::path& root) {
     return files;
 }
 
-// How many java files below `a` have a byte-equal file at the same place below `b`.
-std::size_t countSame(const fs::path& a, const fs::path& b, std::size_t& compared) {
-    std::size_t same = 0;
-    compared = 0;
-    for (const auto& e : fs::recursive_directory_iterator(a)) {
-        if (e.path().extension() != ".java") continue;
-        ++compared;
-        const fs::path other = b / fs::relative(e.path(), a);
-        std::ifstream x(e.path(), std::ios::binary);
-        std::ifstream y(other, std::ios::binary);
-        const std::string sx{std::istreambuf_iterator<char>(x), {}};
-        const std::string sy{std::istreambuf_iterator<char>(y), {}};
-        if (y && sx == sy) ++same;
-    }
-    return same;
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 double median(std::vector<double> v) {
@@ -129,7 +148,9 @@ double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-void stopServices(const fs::path& folder) {
+// The services listening in `folder`.
+std::vector<pid_t> services(const fs::path& folder) {
+    std::vector<pid_t> pids;
     for (const auto& e : fs::directory_iterator(folder)) {
         if (e.path().extension() != ".sock") continue;
         sockaddr_un address{};
@@ -142,9 +163,32 @@ void stopServices(const fs::path& folder) {
         socklen_t size = sizeof cred;
         if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
             getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &size) == 0 && cred.pid > 0)
-            kill(cred.pid, SIGTERM);
+            pids.push_back(cred.pid);
         close(fd);
     }
+    return pids;
+}
+
+// The largest resident set the process has had, in MiB.
+double peakMiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:")) return std::atof(line.c_str() + 6) / 1024.0;
+    }
+    return 0;
+}
+
+void stopServices(const fs::path& folder) {
+    for (const pid_t pid : services(folder)) kill(pid, SIGTERM);
+}
+
+// A fresh socket folder: the next jad run starts a new service there.
+fs::path freshRuntime(const fs::path& root, const std::string& name) {
+    const fs::path runtime = root / ("runtime " + name);
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    return runtime;
 }
 
 // brindle FILE.class in `program`; seconds from its start to its viewer's start.
@@ -160,23 +204,41 @@ double singleFile(const fs::path& program, const fs::path& classFile, const fs::
     return static_cast<double>(started - begin) / 1e9;
 }
 
-int bench(const std::string& jar) {
-    testing::TempFolder temp;
-    const fs::path root = temp.text();
-    const fs::path runtime = root / "runtime";
-    fs::create_directories(runtime);
-    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    unsetenv("BRINDLE_JAD_COLD");
+struct Series {
+    std::string name;  // "1", "default (1)", ...
+    Batch first;
+    Batch second;
+    double peak = 0;
+    std::vector<fs::path> outputs;
+};
 
-    const fs::path classes = root / "classes";
+void row(const char* what, double seconds, int count, double baseline) {
+    std::printf("  %-46s %8.2f s  %7.1f ms/class  %5.2f x\n", what, seconds,
+                seconds * 1e3 / std::max(count, 1), seconds / baseline);
+}
+
+// The small class that starts each service: the jar's smallest class file.
+fs::path smallest(const std::vector<fs::path>& files) {
+    return *std::min_element(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+        return fs::file_size(a) < fs::file_size(b);
+    });
+}
+
+// The figures for one jar; `more`: also the cold batch, the single warm runs and brindle's
+// single-file mode.
+int benchJar(const fs::path& root, const std::string& jar, bool more) {
+    const std::string name = fs::path(jar).stem().string();
+    const fs::path classes = root / name / "classes";
     fs::create_directories(classes);
     if (run({"unzip", "-q", jar, "*.class", "-d", classes.string()}) != 0) {
         std::fprintf(stderr, "cannot extract the class files of %s (unzip)\n", jar.c_str());
         return 1;
     }
     const std::vector<fs::path> files = classFiles(classes);
-    std::printf("%s: %zu class files\n\n", jar.c_str(), files.size());
+    const int n = static_cast<int>(files.size());
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    std::printf("%s: %d class files, %u cores\n", jar.c_str(), n, cores);
+    std::fflush(stdout);
 
     const std::string classPath =
         "/usr/share/java/procyon-decompiler.jar:/usr/share/java/procyon-compilertools.jar:"
@@ -184,85 +246,128 @@ int bench(const std::string& jar) {
         "/usr/share/java/procyon-reflection.jar:/usr/share/java/jcommander.jar";
     const double wholeJar = timed([&] {
         run({"java", "-XX:-UsePerfData", "-cp", classPath, "com.strobel.decompiler.DecompilerDriver",
-             "-o", (root / "whole").string(), jar});
+             "-o", (root / name / "whole").string(), jar});
     });
+    const fs::path small = smallest(files);
 
-    // A small class, decompiled once to start the service.
-    const fs::path small = classes / "org/apache/commons/lang3/CharEncoding.class";
-    const fs::path smallOut = root / "small";
-    const double firstRun = timed([&] { run({JAD_PATH, "-d" + smallOut.string(), small.string()}); });
-
-    const Batch warm1 = batch(classes.string(), (root / "warm1").string());
-    const Batch warm2 = batch(classes.string(), (root / "warm2").string());
-
-    std::vector<double> jadRuns;
-    for (int i = 0; i < 31; ++i)
-        jadRuns.push_back(timed([&] { run({JAD_PATH, "-d" + smallOut.string(), small.string()}); }));
-
-    // Cold: a sample of 30 classes spread over the jar, in a tree of their own.
-    const fs::path sample = root / "sample";
-    const std::size_t sampleSize = std::min<std::size_t>(30, files.size());
-    for (std::size_t i = 0; i < sampleSize; ++i) {
-        const fs::path& file = files[i * files.size() / sampleSize];
-        const fs::path target = sample / fs::relative(file, classes);
-        fs::create_directories(target.parent_path());
-        fs::copy_file(file, target);
+    // 1, 2 and 4 decompilers, and the default (the cores less one) when it is none of them.
+    const unsigned fallback = std::max(1u, cores - 1);
+    std::vector<std::pair<std::string, unsigned>> configs;
+    for (const unsigned count : {1u, 2u, 4u})
+        configs.push_back({std::to_string(count) + (count == fallback ? " (the default)" : ""), count});
+    if (fallback != 1 && fallback != 2 && fallback != 4)
+        configs.insert(configs.begin(), {std::to_string(fallback) + " (the default)", fallback});
+    std::vector<Series> series;
+    fs::path lastRuntime;
+    for (const auto& [label, decompilers] : configs) {
+        Series s;
+        s.name = label;
+        lastRuntime = freshRuntime(root / name, label);
+        setenv("BRINDLE_JAD_WORKERS", std::to_string(decompilers).c_str(), 1);
+        const fs::path out = root / name / ("warm " + label);
+        run({JAD_PATH, "-d" + (out / "small").string(), small.string()});
+        s.first = batch(classes, out / "first");
+        s.second = batch(classes, out / "second");
+        s.outputs = {out / "first", out / "second"};
+        const std::vector<pid_t> pids = services(lastRuntime);
+        if (!pids.empty()) s.peak = peakMiB(pids.front());
+        // The last service stays for the single runs below.
+        if (!more || decompilers != 4) stopServices(lastRuntime);
+        series.push_back(std::move(s));
     }
+    unsetenv("BRINDLE_JAD_WORKERS");
+
+    std::printf("  %-46s %8.2f s  %7.1f ms/class\n", "whole jar, Procyon in one VM (baseline)",
+                wholeJar, wholeJar * 1e3 / n);
+    for (const Series& s : series) {
+        std::printf("  decompilers: %s, service peak %.0f MiB\n", s.name.c_str(), s.peak);
+        row("batch, first after the service started", s.first.seconds, s.first.files, wholeJar);
+        row("batch, second", s.second.seconds, s.second.files, wholeJar);
+    }
+    std::fflush(stdout);
+
+    // Every class file cold, compared with every batch.
     setenv("BRINDLE_JAD_COLD", "1", 1);
-    const Batch cold = batch(sample.string(), (root / "cold").string());
-    unsetenv("BRINDLE_JAD_COLD");
-    const double coldScaled = cold.seconds * static_cast<double>(files.size()) / cold.files;
-    // Byte for byte against cold runs on the same files inside the whole tree (Procyon reads
-    // the classes next to the one it decompiles, so the sample tree alone would give others).
-    setenv("BRINDLE_JAD_COLD", "1", 1);
-    for (const auto& e : fs::recursive_directory_iterator(sample)) {
-        if (e.path().extension() != ".class") continue;
-        const fs::path relative = fs::relative(e.path(), sample);
-        run({JAD_PATH, "-d" + (root / "cold in tree" / relative.parent_path()).string(),
-             (classes / relative).string()});
+    const fs::path cold = root / name / "cold";
+    std::vector<std::vector<std::string>> coldRuns;
+    for (const fs::path& file : files) {
+        const fs::path relative = fs::relative(file, classes);
+        coldRuns.push_back({JAD_PATH, "-d" + (cold / relative.parent_path()).string(), file.string()});
     }
+    const double coldAll = timed([&] { runAll(coldRuns, cores); });
     unsetenv("BRINDLE_JAD_COLD");
-    std::size_t compared = 0;
-    const std::size_t same = countSame(root / "cold in tree", root / "warm2", compared);
-
-    // Single-file mode from a program folder laid out as installed, this program as its viewer.
-    const fs::path program = root / "program";
-    fs::create_directories(program);
-    fs::copy_file(BRINDLE_PATH, program / "brindle");
-    // Links to the built jad: its service is the one the batches warmed.
-    fs::create_symlink(JAD_PATH, program / "jad");
-    std::ofstream(program / "ShellApp.ini") << fs::read_symlink("/proc/self/exe").string() << "\r\n";
-    const fs::path viewerLog = root / "viewer.log";
-    setenv(kViewerLogVariable, viewerLog.c_str(), 1);
-    std::vector<double> singles;
-    for (int i = 0; i < 12; ++i) {
-        const double s = singleFile(program, small, viewerLog);
-        if (i >= 2 && s >= 0) singles.push_back(s);  // the first runs load brindle's files
+    int same = 0;
+    int compared = 0;
+    for (const fs::path& file : files) {
+        const fs::path relative = fs::relative(file, classes).parent_path() /
+                                  (file.stem().string() + ".java");
+        ++compared;
+        const std::string expected = contents(cold / relative);
+        bool equal = !expected.empty();
+        for (const Series& s : series)
+            for (const fs::path& out : s.outputs) equal = equal && contents(out / relative) == expected;
+        if (equal) ++same;
     }
-    unsetenv(kViewerLogVariable);
-    stopServices(runtime);
+    std::printf("  warm and cold sources byte-equal: %d of %d (every batch above; cold runs: %.0f s)\n",
+                same, compared, coldAll);
 
-    auto row = [](const char* what, double seconds, int count) {
-        std::printf("%-44s %8.2f s  %7.1f ms/class\n", what, seconds, seconds * 1e3 / count);
-    };
-    const int n = static_cast<int>(files.size());
-    row("whole jar, Procyon in one VM (baseline)", wholeJar, n);
-    row("batch, jad warm (service just started)", warm1.seconds, warm1.files);
-    row("batch, jad warm (second batch)", warm2.seconds, warm2.files);
-    std::printf("%-44s %8.2f s  %7.1f ms/class  (%d classes: %.2f s)\n",
-                "batch, jad cold (sample, scaled)", coldScaled, coldScaled * 1e3 / n, cold.files,
-                cold.seconds);
-    std::printf("\nwarm batch / whole jar:  %.2f (service just started), %.2f (second batch)\n",
-                warm1.seconds / wholeJar, warm2.seconds / wholeJar);
-    std::printf("cold batch / warm batch: %.1f (second batch)\n", coldScaled / warm2.seconds);
-    std::printf("cold batch / whole jar:  %.1f\n", coldScaled / wholeJar);
-    std::printf("\nfirst jad run (starts the service):  %.0f ms\n", firstRun * 1e3);
-    std::printf("jad warm, small class, median of %zu: %.1f ms\n", jadRuns.size(),
-                median(jadRuns) * 1e3);
-    std::printf("single file to viewer start, median of %zu: %.1f ms\n", singles.size(),
-                median(singles) * 1e3);
-    std::printf("cold and warm sources byte-equal: %zu of %zu sampled\n", same, compared);
+    if (more) {
+        // The cold batch: a sample of 30 classes spread over the jar, in a tree of their own.
+        const fs::path sample = root / name / "sample";
+        const std::size_t sampleSize = std::min<std::size_t>(30, files.size());
+        for (std::size_t i = 0; i < sampleSize; ++i) {
+            const fs::path& file = files[i * files.size() / sampleSize];
+            const fs::path target = sample / fs::relative(file, classes);
+            fs::create_directories(target.parent_path());
+            fs::copy_file(file, target);
+        }
+        setenv("BRINDLE_JAD_COLD", "1", 1);
+        const Batch coldBatch = batch(sample, root / name / "cold batch");
+        unsetenv("BRINDLE_JAD_COLD");
+        const double coldScaled = coldBatch.seconds * n / std::max(coldBatch.files, 1);
+        row("batch, jad cold (30 classes, scaled)", coldScaled, n, wholeJar);
+
+        // With the last service (4 decompilers) warm.
+        std::vector<double> jadRuns;
+        const fs::path smallOut = root / name / "small";
+        for (int i = 0; i < 31; ++i)
+            jadRuns.push_back(timed([&] { run({JAD_PATH, "-d" + smallOut.string(), small.string()}); }));
+        std::printf("  jad warm, small class, median of %zu: %.1f ms\n", jadRuns.size(),
+                    median(jadRuns) * 1e3);
+
+        // Single-file mode from a program folder laid out as installed, this program as its viewer.
+        const fs::path program = root / "program";
+        fs::create_directories(program);
+        fs::copy_file(BRINDLE_PATH, program / "brindle");
+        // Links to the built jad: its service is the one warmed above.
+        fs::create_symlink(JAD_PATH, program / "jad");
+        std::ofstream(program / "ShellApp.ini") << fs::read_symlink("/proc/self/exe").string() << "\r\n";
+        const fs::path viewerLog = root / "viewer.log";
+        setenv(kViewerLogVariable, viewerLog.c_str(), 1);
+        std::vector<double> singles;
+        for (int i = 0; i < 12; ++i) {
+            const double t = singleFile(program, small, viewerLog);
+            if (i >= 2 && t >= 0) singles.push_back(t);  // the first runs load brindle's files
+        }
+        unsetenv(kViewerLogVariable);
+        std::printf("  single file to viewer start, median of %zu: %.1f ms\n", singles.size(),
+                    median(singles) * 1e3);
+        stopServices(lastRuntime);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
     return 0;
+}
+
+int bench(const std::vector<std::string>& jars) {
+    testing::TempFolder temp;
+    const fs::path root = temp.path();
+    unsetenv("BRINDLE_JAD_COLD");
+    unsetenv("BRINDLE_JAD_WORKERS");
+    unsetenv("BRINDLE_JAD_AHEAD");
+    int status = 0;
+    for (std::size_t i = 0; i < jars.size(); ++i) status |= benchJar(root, jars[i], i == 0);
+    return status;
 }
 
 }  // namespace
@@ -277,5 +382,7 @@ int main(int argc, char** argv) {
         std::rename(temp.c_str(), log);
         return 0;
     }
-    return brindle::bench(argc > 1 ? argv[1] : "/usr/share/java/commons-lang3.jar");
+    std::vector<std::string> jars(argv + 1, argv + argc);
+    if (jars.empty()) jars = {"/usr/share/java/commons-lang3.jar", "/usr/share/java/guava.jar"};
+    return brindle::bench(jars);
 }
