@@ -26,18 +26,22 @@
 // Request:  "BRJ3" u32 keyLength key u32 timeoutSeconds u32 testDelayMillis
 //           u32 length path   (the class file's absolute path)
 //           u32 length folder (jad's working folder, absolute)
-// A request with another magic is closed without an answer. Every other
-// request gets two frames, then the service closes the connection:
+// A request with another magic, cut short, or with a string over 64 KiB is
+// closed without an answer; a request not complete within 10 seconds too.
+// Every other request gets two frames, then the service closes the connection:
 // Started:  "BRJ3" u8 3 u32 0
 //           sent when the decompile of this request begins: after a wait for
 //           a free decompiler, or at once when the answer is ready. The
 //           client's time limit runs from here; while it waits for this frame
 //           the request is only queued.
 // Answer:   "BRJ3" u8 kind u32 length bytes   (the length may be 0)
-//           kind 0: the source; 1: no source, bytes = what Procyon printed on
-//           stderr; 2: run cold, bytes = a reason (a request from another jad
-//           build, a class that a cold run would find below jad's working
-//           folder, a service out of memory)
+//           kind 0: the source; 1: no source, bytes = what Procyon said instead
+//           ("!!! ERROR: Failed to load class <path>.", or the stack trace of
+//           the error that stopped it); 2: run cold, bytes = a reason (a request
+//           from another jad build or with a relative path, a class that a cold
+//           run would find below jad's working folder, a service out of memory)
+// Sources and Procyon's words are in the platform's charset (UTF-8 under
+// jad's LC_ALL=C.UTF-8); reasons for kind 2 are UTF-8.
 // The key names the jad build that started the service; the test delay makes
 // the decompile wait that long after "started" (for tests only).
 //
@@ -55,7 +59,7 @@
 // (no request for two seconds).
 //
 // A decompile that runs past its time limit cannot be stopped inside
-// Procyon, so the service ends itself a little later (jad has already given
+// Procyon, so the service ends itself 5 seconds after it (jad has already given
 // up on it, ended the service and reported the class file as timed out).
 // After the idle time without work the service removes its socket and ends.
 package brindle.jad;
