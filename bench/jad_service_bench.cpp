@@ -182,9 +182,10 @@ void stopServices(const fs::path& folder) {
     for (const pid_t pid : services(folder)) kill(pid, SIGTERM);
 }
 
-// A fresh socket folder: the next jad run starts a new service there.
-fs::path freshRuntime(const fs::path& root, const std::string& name) {
-    const fs::path runtime = root / ("runtime " + name);
+// A fresh socket folder: the next jad run starts a new service there. Its path is kept short
+// (a socket's path has room for about a hundred bytes).
+fs::path freshRuntime(const fs::path& root, unsigned decompilers) {
+    const fs::path runtime = root / ("r" + std::to_string(decompilers));
     fs::create_directories(runtime);
     fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
@@ -262,7 +263,7 @@ int benchJar(const fs::path& root, const std::string& jar, bool more) {
     for (const auto& [label, decompilers] : configs) {
         Series s;
         s.name = label;
-        lastRuntime = freshRuntime(root / name, label);
+        lastRuntime = freshRuntime(root / name, decompilers);
         setenv("BRINDLE_JAD_WORKERS", std::to_string(decompilers).c_str(), 1);
         const fs::path out = root / name / ("warm " + label);
         run({JAD_PATH, "-d" + (out / "small").string(), small.string()});

@@ -234,11 +234,11 @@ final class Scheduler {
         return names;
     }
 
-    // Lets a free decompiler take the new work, or starts one.
+    // Lets the free decompilers take the new work, and starts more for what they leave.
     private void wake() {
-        if (free > 0) {
-            notifyAll();
-        } else if (decompilers < maxDecompilers) {
+        notifyAll();
+        for (int unserved = requests.size() + ahead.size() - free;
+             unserved > 0 && decompilers < maxDecompilers; --unserved) {
             ++decompilers;
             final Thread thread = new Thread(null, this::decompiler, "jad-decompiler", Decompile.STACK_SIZE);
             thread.setDaemon(true);
