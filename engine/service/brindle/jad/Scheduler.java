@@ -113,8 +113,8 @@ final class Scheduler {
             aheadNow = batch && aheadLimit > 0;
         }
         try {
-            if (aheadNow) decompileAhead(key, timeoutMillis);
             boolean startSent = false;
+            boolean planned = !aheadNow;
             for (;;) {
                 Answer answer = null;
                 Task task = null;
@@ -143,6 +143,9 @@ final class Scheduler {
                         }
                     }
                 }
+                // After this request's own work is queued, so that it goes first.
+                if (!planned) decompileAhead(key, timeoutMillis);
+                planned = true;
                 if (task != null) {
                     task.started.join();
                     if (!startSent) started.run();

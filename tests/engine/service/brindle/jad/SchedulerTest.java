@@ -18,6 +18,8 @@ import java.util.ArrayList;
 import java.util.Collections;
 import java.util.EnumSet;
 import java.util.List;
+import java.util.Map;
+import java.util.concurrent.ConcurrentHashMap;
 import java.util.concurrent.CountDownLatch;
 import java.util.concurrent.TimeUnit;
 import javax.tools.ToolProvider;
@@ -32,15 +34,20 @@ public class SchedulerTest {
     private static Engine reference;
 
     private final List<String> decompiled = Collections.synchronizedList(new ArrayList<>());
-    // A decompile of a file whose name ends in "Hold.class" waits until this opens.
-    private final CountDownLatch hold = new CountDownLatch(1);
+    // The decompiles numbered so (from 1) wait until their latch opens.
+    private final Map<Integer, CountDownLatch> holds = new ConcurrentHashMap<>();
 
     private Scheduler scheduler(int decompilers, long batchGapMillis) {
         return new Scheduler(decompilers, 64, batchGapMillis, () -> {
             final Engine procyon = ProcyonLoader.newEngine();
             return (classFile, workingFolder) -> {
-                decompiled.add(Path.of(classFile).getFileName().toString());
-                if (classFile.endsWith("Hold.class")) hold.await();
+                final int number;
+                synchronized (decompiled) {
+                    decompiled.add(Path.of(classFile).getFileName().toString());
+                    number = decompiled.size();
+                }
+                final CountDownLatch hold = holds.get(number);
+                if (hold != null) hold.await();
                 return procyon.decompile(classFile, workingFolder);
             };
         });
@@ -78,7 +85,6 @@ public class SchedulerTest {
 
         final List<String> many = new ArrayList<>();
         for (int i = 0; i < 12; i++) many.add("public class Many" + i + " { }");
-        many.add("public class ManyHold { }");
         compile(root.resolve("many"), many.toArray(new String[0]));
         // Answers are held only for files older than a second or so (the clock steps of a
         // file system), so that a change in the same step is never missed.
@@ -117,7 +123,10 @@ public class SchedulerTest {
 
     // What another Procyon, in a class loader of its own, makes of the file.
     private static void assertCold(Path file, Answer answer) throws Exception {
-        final Answer cold = Decompile.run(reference, file.toString(), null);
+        final Answer cold;
+        synchronized (reference) {  // one decompile at a time in one Procyon
+            cold = Decompile.run(reference, file.toString(), null);
+        }
         assertEquals(cold.kind, answer.kind);
         assertEquals(new String(cold.body, StandardCharsets.UTF_8), new String(answer.body, StandardCharsets.UTF_8));
     }
@@ -142,7 +151,7 @@ public class SchedulerTest {
         ask(scheduler, folder.resolve(first));
         waitFor(2 + ahead.size());
         assertEquals(ahead, decompiled.subList(2, decompiled.size()));
-        while (scheduler.busy()) Thread.sleep(10);
+        for (int i = 0; i < 600 && scheduler.busy(); i++) Thread.sleep(100);
 
         final List<String> plain = new ArrayList<>(ahead);
         plain.removeAll(List.of("Outer.class", "Outer$Inner.class"));
@@ -192,40 +201,41 @@ public class SchedulerTest {
         final Path folder = root.resolve("many");
         final Scheduler scheduler = scheduler(1, 500);
         final List<String> names = after(folder, "");
-        // Hold first in the work ahead: request the two files before it.
-        final int holdAt = names.indexOf("ManyHold.class");
-        final Path first = folder.resolve(names.get((holdAt + names.size() - 2) % names.size()));
-        final Path second = folder.resolve(names.get((holdAt + names.size() - 1) % names.size()));
-        ask(scheduler, first);
-        ask(scheduler, second);
-        for (int i = 0; i < 600 && !decompiled.contains("ManyHold.class"); i++) Thread.sleep(10);
-        assertEquals(3, decompiled.size());
-        if (holdAt + 1 < names.size()) {
-            // A request while the decompiler is busy ahead waits for it, then goes first.
-            final Path asked = folder.resolve(names.get(names.size() - 1));
-            final Thread request = new Thread(() -> {
-                try {
-                    ask(scheduler, asked);
-                } catch (Exception e) {
-                    throw new AssertionError(e);
-                }
-            });
-            request.start();
-            Thread.sleep(200);
-            hold.countDown();
-            request.join();
-            assertEquals(asked.getFileName().toString(), decompiled.get(3));
-        } else {
-            hold.countDown();
-        }
-        // The batch stops: what was queued ahead and not begun is dropped.
+        // The first decompile ahead (after the two requests) waits, and so does the fifth.
+        final CountDownLatch third = new CountDownLatch(1);
+        final CountDownLatch fifth = new CountDownLatch(1);
+        holds.put(3, third);
+        holds.put(5, fifth);
+        ask(scheduler, folder.resolve(names.get(0)));
+        ask(scheduler, folder.resolve(names.get(0)));
+        for (int i = 0; i < 600 && decompiled.size() < 3; i++) Thread.sleep(10);
+        assertEquals(List.of(names.get(0), names.get(0), names.get(1)), decompiled);
+
+        // A request (from another folder) while the decompiler is busy ahead waits for it,
+        // then goes before the rest of the work ahead.
+        final Path asked = root.resolve("stable/Alpha.class");
+        final Thread request = new Thread(() -> {
+            try {
+                ask(scheduler, asked);
+            } catch (Exception e) {
+                throw new AssertionError(e);
+            }
+        });
+        request.start();
+        Thread.sleep(200);
+        third.countDown();
+        request.join(60_000);
+        assertFalse(request.isAlive());
+        assertEquals("Alpha.class", decompiled.get(3));
+
+        // The fifth waits; the batch stops meanwhile: what is queued ahead is dropped.
+        for (int i = 0; i < 600 && decompiled.size() < 5; i++) Thread.sleep(10);
         Thread.sleep(600);
-        final int done = decompiled.size();
         scheduler.tick();
+        fifth.countDown();
         for (int i = 0; i < 600 && scheduler.busy(); i++) Thread.sleep(10);
         assertFalse(scheduler.busy());
-        assertTrue(decompiled.size() <= done + 1);
-        assertTrue(decompiled.size() < names.size());
+        assertEquals(5, decompiled.size());
     }
 
     @Test
@@ -245,7 +255,7 @@ public class SchedulerTest {
             }));
         }
         threads.forEach(Thread::start);
-        for (Thread t : threads) t.join();
+        for (Thread t : threads) t.join(120_000);
         assertEquals(List.of(), failures);
         assertArrayEquals(names.stream().sorted().toArray(),
                           decompiled.stream().distinct().sorted().toArray());
