@@ -109,7 +109,9 @@ public:
     Read read(char* into, std::size_t size, Clock::time_point deadline) override {
         if (at_ == 0 && service_.queued.count() > 0) {
             const auto until = Clock::now() + service_.queued;
-            std::this_thread::sleep_until(std::min(until, deadline));
+            // A sleep may end a little early by the clock (Wine's does).
+            while (Clock::now() < std::min(until, deadline))
+                std::this_thread::sleep_until(std::min(until, deadline));
             if (until > deadline) return Read::TimedOut;
         }
         if (service_.answer.size() - at_ < size) {
