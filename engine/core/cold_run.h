@@ -13,6 +13,7 @@ struct ColdRunSetup {
     std::string java;              // the java program, found
     std::string classPath;         // the Procyon jars, joined
     std::vector<std::string> env;  // java's whole environment
+    std::vector<std::string> javaOptions;  // the platform's own (coldRunArguments)
 };
 
 class ColdRunBackend final : public Backend {

@@ -6,8 +6,10 @@ namespace {
 // No perf data file: a java ended on a time-out would leave it behind in the temporary folder.
 // Every exception keeps its stack trace: Procyon prints the trace of a method it cannot
 // decompile into the source, and a VM that has run the method often would otherwise drop it.
-std::vector<std::string> vmOptions() {
-    return {"-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow"};
+std::vector<std::string> vmOptions(const std::vector<std::string>& platformOptions) {
+    std::vector<std::string> options = {"-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow"};
+    options.insert(options.end(), platformOptions.begin(), platformOptions.end());
+    return options;
 }
 
 }  // namespace
@@ -22,15 +24,17 @@ std::string joinClassPath(const std::vector<std::string>& jars, char separator) 
 }
 
 std::vector<std::string> coldRunArguments(const std::string& classPath,
-                                          const std::string& classFile) {
-    std::vector<std::string> args = vmOptions();
+                                          const std::string& classFile,
+                                          const std::vector<std::string>& platformOptions) {
+    std::vector<std::string> args = vmOptions(platformOptions);
     args.insert(args.end(), {"-cp", classPath, std::string(kColdRunClass), classFile});
     return args;
 }
 
 std::vector<std::string> serviceArguments(const std::string& classPath, const std::string& endpoint,
-                                          const std::string& key, unsigned idleSeconds) {
-    std::vector<std::string> args = vmOptions();
+                                          const std::string& key, unsigned idleSeconds,
+                                          const std::vector<std::string>& platformOptions) {
+    std::vector<std::string> args = vmOptions(platformOptions);
     args.insert(args.end(), {"-XX:+UseParallelGC", "-cp", classPath, std::string(kServiceClass),
                              endpoint, key, std::to_string(idleSeconds)});
     return args;

@@ -132,7 +132,7 @@ Outcome PosixEngineHost::offerBackends(const Settings& settings,
     if (jars.empty()) return Outcome::failure(OutcomeKind::DecompilerNotFound, "empty class path");
     const std::vector<std::string> env = javaEnvironment();
     cold_ = std::make_unique<ColdRunBackend>(runner_,
-                                             ColdRunSetup{*java, joinClassPath(jars, ':'), env});
+                                             ColdRunSetup{*java, joinClassPath(jars, ':'), env, {}});
 
     ServiceProgram program;
     program.java = *java;

@@ -31,7 +31,7 @@ DecompileJob job() {
 
 TEST(ColdRun, RunsProcyonsCommandLineWithinWhatIsLeftOfTheBudget) {
     FakeRunner runner(ended(Ending::Exited, 0, "class A {}\n"));
-    ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar:/q.jar", {"LC_ALL=C.UTF-8"}});
+    ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar:/q.jar", {"LC_ALL=C.UTF-8"}, {"@/opts"}});
     const Outcome outcome = cold.decompile(job());
     EXPECT_EQ(outcome.kind, OutcomeKind::Source);
     EXPECT_EQ(outcome.source, "class A {}\n");
@@ -39,9 +39,9 @@ TEST(ColdRun, RunsProcyonsCommandLineWithinWhatIsLeftOfTheBudget) {
     const RunRequest& request = runner.requests[0];
     EXPECT_EQ(request.program, "/usr/bin/java");
     EXPECT_EQ(request.args,
-              (std::vector<std::string>{"-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow", "-cp",
-                                        "/p.jar:/q.jar", "com.strobel.decompiler.DecompilerDriver",
-                                        "/in/A.class"}));
+              (std::vector<std::string>{"-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow", "@/opts",
+                                        "-cp", "/p.jar:/q.jar",
+                                        "com.strobel.decompiler.DecompilerDriver", "/in/A.class"}));
     EXPECT_EQ(request.env, std::vector<std::string>{"LC_ALL=C.UTF-8"});
     EXPECT_LE(request.timeout, std::chrono::seconds(30));
     EXPECT_GT(request.timeout, std::chrono::seconds(25));
@@ -71,7 +71,7 @@ TEST(ColdRun, EachEndingBecomesItsOutcome) {
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.kind));
         FakeRunner runner(c.run);
-        ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar", {}});
+        ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar", {}, {}});
         const Outcome outcome = cold.decompile(job());
         EXPECT_EQ(outcome.kind, c.kind);
         EXPECT_EQ(outcome.number, c.number);
