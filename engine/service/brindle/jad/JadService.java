@@ -5,6 +5,8 @@
 //   java ... brindle.jad.JadService <socket path> <key> <idle seconds>
 // with stdin, stdout and stderr on /dev/null and fd 3 the write end of jad's
 // start-up pipe. Once the socket is listening it writes "R" on that pipe.
+// On Windows, started as ... JadService tcp:<port file> <key> <idle seconds>, it
+// listens on the loopback address instead (TcpEndpoint).
 //
 // Every request is decompiled with a fresh Procyon state and the settings of
 // Procyon's own command line without options, so the answer is the text a
@@ -106,15 +108,35 @@ public final class JadService {
 
     public static void main(String[] args) throws Exception {
         if (args.length != 3) System.exit(2);
-        final Path socketPath = Path.of(args[0]);
         final String key = args[1];
         final long idleMillis = Long.parseLong(args[2]) * 1000L;
-
         configureLogging();
+        // On Windows: tcp:<port file> (see TcpEndpoint).
+        if (args[0].startsWith(TcpEndpoint.PREFIX)) {
+            final TcpEndpoint endpoint =
+                    TcpEndpoint.open(Path.of(args[0].substring(TcpEndpoint.PREFIX.length())));
+            serveUntilIdle(endpoint.server, key, endpoint, idleMillis);
+            endpoint.close();
+            System.exit(0);
+        }
+        final Path socketPath = Path.of(args[0]);
         final ServerSocketChannel server = listen(socketPath);
         final Object socketIdentity = identity(socketPath);
         signalReady();
 
+        serveUntilIdle(server, key, null, idleMillis);
+        // Remove the socket only while it is still ours: a newer service may
+        // have been started over a socket it took for dead.
+        if (socketIdentity != null && socketIdentity.equals(identity(socketPath)))
+            Files.deleteIfExists(socketPath);
+        server.close();
+        System.exit(0);
+    }
+
+    // Serves every connection on its own thread until the service has been idle long enough.
+    // A connection over `tcp` (when not null) is served only once it has passed its handshake.
+    private static void serveUntilIdle(ServerSocketChannel server, String key, TcpEndpoint tcp,
+            long idleMillis) throws IOException {
         final Thread watchdog = new Thread(JadService::watch, "jad-watchdog");
         watchdog.setDaemon(true);
         watchdog.start();
@@ -131,7 +153,14 @@ public final class JadService {
                     lastActivity = System.nanoTime();
                     final Connection connection = new Connection(
                             client, System.nanoTime() + REQUEST_READ_LIMIT_MS * 1_000_000L);
-                    final Thread worker = new Thread(() -> serve(connection, key), "jad-request");
+                    final Thread worker = new Thread(() -> {
+                        if (tcp == null || tcp.handshake(connection.channel)) {
+                            serve(connection, key);
+                        } else {
+                            ACTIVE.remove(connection);
+                            close(connection.channel);
+                        }
+                    }, "jad-request");
                     worker.setDaemon(true);
                     connection.thread = worker;
                     ACTIVE.put(connection, Boolean.TRUE);
@@ -141,12 +170,6 @@ public final class JadService {
                 if (ACTIVE.isEmpty() && idle >= idleMillis) break;
             }
         }
-        // Remove the socket only while it is still ours: a newer service may
-        // have been started over a socket it took for dead.
-        if (socketIdentity != null && socketIdentity.equals(identity(socketPath)))
-            Files.deleteIfExists(socketPath);
-        server.close();
-        System.exit(0);
     }
 
     // The settings Procyon's command line gives when started without options,
@@ -235,7 +258,7 @@ public final class JadService {
                 answer(client, KIND_COLD, "the service belongs to another jad");
                 return;
             }
-            if (!path.startsWith("/") || !workingFolder.startsWith("/")) {
+            if (!new File(path).isAbsolute() || !new File(workingFolder).isAbsolute()) {
                 answer(client, KIND_COLD, "not an absolute path");
                 return;
             }
