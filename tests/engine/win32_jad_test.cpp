@@ -2,6 +2,7 @@
 // and a fresh %LOCALAPPDATA% for every test. Jad.exe is started with CreateProcessA and an ANSI
 // command line of code page 936 bytes, exactly as Brindle.exe starts it.
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fakes/fake_log.h"
@@ -430,6 +432,56 @@ TEST_F(JadExe, LaterRunsAskTheSameService) {
     std::size_t requests = 0;
     for (const auto& call : javaCalls()) requests += call[0] == "request" ? 1u : 0u;
     EXPECT_EQ(requests, 3u);
+}
+
+// The port of a service that ended may come to another program: without the service's proof
+// its answer is not taken, and a new service of the user's own is started.
+TEST_F(JadExe, AProgramHoldingTheServicesPortIsNotTakenForIt) {
+    const std::string out = folder("out");
+    const std::string classFile = folder("src") + "\\Hello.class";
+    ASSERT_EQ(jad(out, "\"" + classFile + "\"", env()).exitCode, 0u);
+    const std::set<std::string> payloads = listFolder(appData() + "\\Brindle\\Jad");
+    ASSERT_EQ(payloads.size(), 1u);
+    const std::string payload = appData() + "\\Brindle\\Jad\\" + *payloads.begin();
+    std::string portFile;
+    for (const std::string& name : listFolder(payload))
+        if (name.ends_with(".port")) portFile = payload + "\\" + name;
+    ASSERT_FALSE(portFile.empty());
+    const std::string published = readWhole(portFile);
+    const std::size_t last = published.rfind('\n', published.size() - 2);
+    endProcess(static_cast<DWORD>(std::stoul(published.substr(last + 1))));
+
+    // The other program: it listens where the port file points and answers without the proof.
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    const SOCKET other = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(other, 4), 0);
+    int size = sizeof address;
+    getsockname(other, reinterpret_cast<sockaddr*>(&address), &size);
+    writeWhole(portFile, std::to_string(ntohs(address.sin_port)) + published.substr(published.find('\n')));
+    std::thread answering([other] {
+        const SOCKET client = accept(other, nullptr, nullptr);
+        if (client == INVALID_SOCKET) return;
+        char secret[64];
+        recv(client, secret, sizeof secret, MSG_WAITALL);
+        const std::string body = "// not the service\n";
+        std::string answer = std::string(64, 'x') + "BRJ2" + '\0';
+        for (int shift = 24; shift >= 0; shift -= 8) answer += static_cast<char>((body.size() >> shift) & 0xFF);
+        answer += body;
+        send(client, answer.data(), static_cast<int>(answer.size()), 0);
+        Sleep(500);
+        closesocket(client);
+    });
+    const JadRun run = jad(out, "\"" + classFile + "\"", env());
+    closesocket(other);
+    answering.join();
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(readWhole(out + "\\Hello.java").rfind("// service source of ", 0), 0u);
+    EXPECT_EQ(serviceStarts(), 2u);
 }
 
 TEST_F(JadExe, TimeLimitEndsJavaAndWhatItStarted) {
