@@ -9,11 +9,12 @@ brindle_demo_packages=(
   default-jdk-headless procyon-decompiler
   qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
   xdg-utils shared-mime-info desktop-file-utils
+  zlib1g-dev
 )
 
 brindle_test_packages=(
   libgtest-dev libgmock-dev
-  g++-mingw-w64-x86-64-posix wine wine64
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
   xvfb xauth imagemagick xdotool
   libfile-mimeinfo-perl libglib2.0-bin
   libcommons-lang3-java unzip
