@@ -44,6 +44,12 @@ public:
     std::optional<FolderIdentity> folderIdentity(const std::string& path) override {
         return host_.folderIdentity(path);
     }
+    PathKind kindOf(const std::string& path) override { return host_.kindOf(path); }
+    std::string createPrivateFolder() override { return host_.createPrivateFolder(); }
+    void removeFolderTree(const std::string& path) override { host_.removeFolderTree(path); }
+    std::optional<std::string> fileNameFromUtf8(std::string_view name) override {
+        return host_.fileNameFromUtf8(name);
+    }
 
 private:
     Platform& host_;

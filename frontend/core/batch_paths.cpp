@@ -96,6 +96,28 @@ bool isClassFileName(std::string_view path, const PathStyle& style) {
            boundaryAtOrBefore(upper, start, style) == start;
 }
 
+bool isArchiveName(std::string_view path, const PathStyle& style) {
+    constexpr std::size_t kSuffixSize = 4;
+    if (path.size() <= kSuffixSize) return false;
+    std::string suffix(path.substr(path.size() - kSuffixSize));
+    style.upperCase(suffix);
+    if (suffix != ".JAR" && suffix != ".WAR" && suffix != ".EAR" && suffix != ".ZIP") return false;
+    // The dot must be a character of its own, not the trail byte of a double-byte one, and
+    // something other than a separator must come before it.
+    const std::size_t dot = path.size() - kSuffixSize;
+    if (boundaryAtOrBefore(path, dot, style) != dot) return false;
+    const std::size_t separator = lastSeparator(path, style);
+    return separator == kNotFound ? dot > 0 : dot > separator + 1;
+}
+
+std::string archiveMirrorName(std::string_view archiveName,
+                              const std::function<bool(const std::string&)>& siblingExists) {
+    const std::string base = std::string(archiveName) + ".src";
+    std::string name = base;
+    for (int next = 1; siblingExists(name); ++next) name = base + "." + std::to_string(next);
+    return name;
+}
+
 std::string column0Text(std::string_view expectedFile, const PathStyle& style) {
     const std::size_t separator = lastSeparator(expectedFile, style);
     const std::string_view name =

@@ -43,6 +43,10 @@ bool BatchWalker::start() {
     state_.sourceRootLength = static_cast<std::int32_t>(
         sourceRoot_.size() < kLengthLimit ? sourceRoot_.size() : kLengthLimit);
 
+    {
+        const std::lock_guard lock(scratchMutex_);
+        abandoned_ = false;
+    }
     state_.runFlag.store(1);
     state_.producedFiles.clear();
     sink_.setStartCommandText(texts_.stopBatch);
@@ -71,6 +75,14 @@ bool BatchWalker::running() const {
     return running_.load();
 }
 
+void BatchWalker::abandon() {
+    stop();
+    const std::lock_guard lock(scratchMutex_);
+    abandoned_ = true;
+    for (const std::string& folder : scratchFolders_) platform_.removeFolderTree(folder);
+    scratchFolders_.clear();
+}
+
 void BatchWalker::wait() {
     if (worker_.joinable()) worker_.join();
 }
@@ -78,8 +90,17 @@ void BatchWalker::wait() {
 void BatchWalker::work() {
     state_.producedCount.store(0);
     sink_.deleteAllRows();
+    const PathStyle& style = platform_.pathStyle();
     // No source folder chosen: nothing to walk (an empty text would otherwise name the root).
-    if (!sourceRoot_.empty()) walk(topFolderText(sourceRoot_, platform_.pathStyle()));
+    if (!sourceRoot_.empty()) {
+        // An archive chosen as the source puts its sources straight into the output folder.
+        if (isArchiveName(sourceRoot_, style) &&
+            platform_.kindOf(sourceRoot_) == PathKind::File) {
+            walkArchive(sourceRoot_, withTrailingSeparator(outputFolder_, style), 0, nullptr);
+        } else {
+            walk(topFolderText(sourceRoot_, style));
+        }
+    }
 
     std::string message(texts_.batchDonePrefix);
     message.append(std::to_string(state_.producedCount.load()));
@@ -114,13 +135,16 @@ void BatchWalker::walk(const std::string& folder) {
             if (isOutputFolder(path)) continue;
             std::string target = withTrailingSeparator(outputFolder_, style);
             target.append(relativePart(path, rootLength, style));
-            for (const std::string& level : folderLevels(target, style)) {
-                platform_.createFolder(level);
-            }
+            makeFolders(target);
             path += style.separator;
             walk(path);
         } else if (isClassFileName(path, style)) {
             decompileOne(path, mirrored);
+        } else if (isArchiveName(path, style)) {
+            const std::string name = archiveMirrorName(entry.name, [&](const std::string& sibling) {
+                return platform_.kindOf(folder + sibling) != PathKind::Missing;
+            });
+            walkArchive(path, mirrored + name + style.separator, 0, nullptr);
         }
     }
 }
@@ -133,6 +157,12 @@ bool BatchWalker::isOutputFolder(const std::string& folder) {
     if (!outputIdentity_) outputIdentity_ = platform_.folderIdentity(outputFolder_);
     if (!outputIdentity_) return false;
     return platform_.folderIdentity(folder) == outputIdentity_;
+}
+
+void BatchWalker::makeFolders(const std::string& folder) {
+    for (const std::string& level : folderLevels(folder, platform_.pathStyle())) {
+        platform_.createFolder(level);
+    }
 }
 
 void BatchWalker::decompileOne(const std::string& classPath, const std::string& mirrored) {

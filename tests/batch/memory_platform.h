@@ -75,6 +75,28 @@ public:
         if (folder == folders_.end()) return std::nullopt;
         return FolderIdentity{1, folder->second.index};
     }
+    // Archives live on real disks only: nothing in memory opens as one.
+    PathKind kindOf(const std::string& path) override {
+        const std::string full = key(path);
+        if (folders_.count(full) != 0) return PathKind::Folder;
+        const std::size_t separator = lastSeparator(full, style_);
+        if (separator == kNotFound) return PathKind::Missing;
+        std::string parent = full.substr(0, separator);
+        if (parent.size() < style_.rootLength) parent += style_.separator;
+        const auto folder = folders_.find(parent);
+        if (folder == folders_.end()) return PathKind::Missing;
+        for (const FolderEntry& entry : folder->second.entries) {
+            std::string name = entry.name;
+            if (style_.caseBlindNames) style_.upperCase(name);
+            if (!entry.isDirectory && name == full.substr(separator + 1)) return PathKind::File;
+        }
+        return PathKind::Missing;
+    }
+    std::string createPrivateFolder() override { return {}; }
+    void removeFolderTree(const std::string&) override {}
+    std::optional<std::string> fileNameFromUtf8(std::string_view name) override {
+        return std::string(name);
+    }
 
     bool recording = true;  // the benchmark turns the records off
     std::vector<ProcessCommand> runs;

@@ -28,6 +28,7 @@
 #include "os/host_platform.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
+#include "support/zip_writer.h"
 #include "ui/qt/about_dlg.h"
 #include "ui/qt/brindle_dlg.h"
 #include "ui/qt/dialog_units.h"
@@ -72,6 +73,12 @@ public:
     void createFolder(const std::string& path) override { host().createFolder(path); }
     std::optional<brindle::FolderIdentity> folderIdentity(const std::string& path) override {
         return host().folderIdentity(path);
+    }
+    brindle::PathKind kindOf(const std::string& path) override { return host().kindOf(path); }
+    std::string createPrivateFolder() override { return host().createPrivateFolder(); }
+    void removeFolderTree(const std::string& path) override { host().removeFolderTree(path); }
+    std::optional<std::string> fileNameFromUtf8(std::string_view name) override {
+        return host().fileNameFromUtf8(name);
     }
 
 private:
@@ -567,6 +574,38 @@ TEST_F(WindowTest, ClosingDuringABatchStopsItAndEndsAtOnce) {
     fs::remove(engine + ".gate");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->batchRunning(); }, 10000));
     EXPECT_EQ(brindle::fakes::readCalls(engine + ".log").size(), 1u);
+}
+
+TEST_F(WindowTest, ClosingDuringABatchInAnArchiveLeavesNoTemporaryFolder) {
+    auto window = openWindow();
+    const std::string engine = useFakeEngine();
+    const fs::path scratch = temp.path() / "tmp";
+    fs::create_directories(scratch);
+    setenv("TMPDIR", scratch.c_str(), 1);
+    const fs::path source = temp.path() / "src";
+    fs::create_directories(source);
+    ASSERT_TRUE(brindle::testing::writeFile(
+        (source / "lib.jar").string(),
+        brindle::testing::ZipWriter().file("A.class", "x").file("B.class", "x").bytes()));
+    state.sourceFolder = source.string();
+    state.outputFolder = temp.text() + "out";
+    std::vector<fs::path> leftAtExit;
+    window->setQuickExit([&] {
+        for (const auto& entry : fs::recursive_directory_iterator(scratch)) {
+            leftAtExit.push_back(entry.path());
+        }
+    });
+
+    ASSERT_TRUE(brindle::testing::writeFile(engine + ".gate", ""));
+    control<QPushButton>(*window, 1009)->click();
+    ASSERT_EQ(brindle::testing::waitForCalls(engine + ".log", 1).size(), 1u);
+    EXPECT_FALSE(fs::is_empty(scratch));
+    window->close();
+    EXPECT_EQ(leftAtExit, std::vector<fs::path>{});
+
+    fs::remove(engine + ".gate");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->batchRunning(); }, 10000));
+    unsetenv("TMPDIR");
 }
 
 TEST_F(WindowTest, TheAboutBoxOpensFromItsButtonAndARightClickOnTheWindow) {

@@ -12,6 +12,7 @@
 #include "fakes/fake_log.h"
 #include "support/files.h"
 #include "support/win32_launch.h"
+#include "support/zip_writer.h"
 #include "texts/texts.h"
 
 namespace brindle {
@@ -246,6 +247,42 @@ TEST_F(BrindleExe, ClosingDuringABatchEndsTheProgramAtOnce) {
     DeleteFileA(gate.c_str());
     Sleep(300);  // the engine ends on its own
     DeleteFileA(classFile.c_str());
+    if (made) {
+        RemoveDirectoryA(source.c_str());
+        RemoveDirectoryA("C:\\Tarnwick");
+    }
+}
+
+// The same during a batch inside an archive: its temporary folder goes before the program ends.
+TEST_F(BrindleExe, ClosingDuringAnArchiveBatchLeavesNoTemporaryFolder) {
+    const std::string source = "C:\\Tarnwick\\Servlets";
+    const bool made = GetFileAttributesA(source.c_str()) == INVALID_FILE_ATTRIBUTES;
+    CreateDirectoryA("C:\\Tarnwick", nullptr);
+    CreateDirectoryA(source.c_str(), nullptr);
+    const std::string jar = source + "\\BrindleCloseTest.jar";
+    writeFile(jar, testing::ZipWriter().file("A.class", "x").file("B.class", "x").bytes());
+    const std::string scratch = folder("tmp");
+    SetEnvironmentVariableA("TMP", scratch.c_str());  // Brindle.exe inherits it
+    const std::string gate = engine() + ".gate";
+    writeFile(gate, "");
+
+    launchAndCloseWindow("\"" + brindle() + "\"", [&](HWND window) {
+        SendMessageA(GetDlgItem(window, 1009), BM_CLICK, 0, 0);
+        EXPECT_EQ(waitForCalls(engineLog(), 1).size(), 1u);
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA((scratch + "\\brindle-*").c_str(), &found);
+        EXPECT_NE(search, INVALID_HANDLE_VALUE) << "no temporary folder while the engine runs";
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    });
+    SetEnvironmentVariableA("TMP", nullptr);
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((scratch + "\\brindle-*").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+
+    DeleteFileA(gate.c_str());
+    Sleep(300);  // the engine ends on its own
+    DeleteFileA(jar.c_str());
     if (made) {
         RemoveDirectoryA(source.c_str());
         RemoveDirectoryA("C:\\Tarnwick");

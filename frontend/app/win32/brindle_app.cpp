@@ -45,9 +45,10 @@ bool CBrindleApp::InitInstance() {
         dialog.DoModal();
         m_pMainWnd = nullptr;
         // Closed during a batch: end at once. The worker ends with the process, never meeting
-        // the window's objects freed; an engine run in progress goes on by itself.
+        // the window's objects freed; an engine run in progress goes on by itself. The
+        // temporary folders of archives in hand go first.
         if (dialog.batchRunning()) {
-            dialog.stopBatch();
+            dialog.abandonBatch();
             ExitProcess(0);
         }
     }

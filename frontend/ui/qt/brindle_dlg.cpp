@@ -184,7 +184,9 @@ void CBrindleDlg::closeEvent(QCloseEvent* event) {
     walker_->stop();
     if (walker_->running()) {
         // The worker may be inside an engine run or waiting on a queued call to this window:
-        // end the process with nothing destroyed, so that it never meets freed memory.
+        // end the process with nothing destroyed, so that it never meets freed memory. The
+        // temporary folders of archives in hand go first.
+        walker_->abandon();
         quickExit_();
     }
     event->accept();

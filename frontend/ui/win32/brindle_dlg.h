@@ -5,7 +5,7 @@
 //
 // The batch walker lives as long as this object. When the window has closed during a batch, the
 // program must end at once without destroying this object (see core/batch_walker.h): ask
-// batchRunning(), then stopBatch() and ExitProcess.
+// batchRunning(), then abandonBatch() and ExitProcess.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -30,8 +30,9 @@ public:
 
     // True while a batch worker runs. GUI thread.
     bool batchRunning() const { return walker_.running(); }
-    // Clears the run flag. Any thread.
-    void stopBatch() { walker_.stop(); }
+    // Stops the batch and removes the temporary folders of archives in hand, before the program
+    // ends at once. GUI thread.
+    void abandonBatch() { walker_.abandon(); }
 
 protected:
     BOOL OnInitDialog() override;
