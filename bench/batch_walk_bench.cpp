@@ -3,11 +3,14 @@
 //   disk:      a real tree in a temporary folder through the host platform's folder search,
 //              folder creation and stale-result removal; engine runs return at once
 //   /bin/true: the same tree with /bin/true started and waited for as the engine
+//   jar:       a folder holding Debian's commons-lang3 jar, each class inside it extracted into
+//              a private temporary folder and its output folder made; engine runs return at once
 // Usage: batch_walk_bench [folders [files per folder]]   (default 40 x 100)
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -124,5 +127,16 @@ int main(int argc, char** argv) {
     NoEnginePlatform disk(hostPlatform());
     print("disk", best(3, [&] { return timeBatch(disk, source, output, "E "); }));
     print("/bin/true", timeBatch(hostPlatform(), source, output, "/bin/true "));
+
+    const char* debianJar = "/usr/share/java/commons-lang3.jar";
+    const std::string jars = temp.text() + "jars";
+    std::filesystem::create_directories(jars);
+    std::error_code error;
+    std::filesystem::copy_file(debianJar, jars + "/commons-lang3.jar", error);
+    if (error) {
+        std::fprintf(stderr, "no %s (libcommons-lang3-java): the jar run is left out\n", debianJar);
+        return 0;
+    }
+    print("jar", best(3, [&] { return timeBatch(disk, jars, temp.text() + "jar-out", "E "); }));
     return 0;
 }
