@@ -34,7 +34,10 @@ public:
     bool setCurrentDirectory(const std::string& folder) override {
         return host_.setCurrentDirectory(folder);
     }
-    bool runAndWait(const ProcessCommand&, ShowState) override { return true; }
+    // As if the engine ran and failed: the walk's whole work for a file, failure mark included.
+    ProcessOutcome runAndWait(const ProcessCommand&, ShowState) override {
+        return ProcessOutcome{true, 0, {}};
+    }
     bool start(const ProcessCommand& command, ShowState show) override {
         return host_.start(command, show);
     }

@@ -56,7 +56,7 @@ public:
                 const std::string& mirrored) {
         std::vector<ZipStatus> extracted;
         for (std::size_t i = 0; i < node.children.size(); ++i) {
-            if (walker_.state_.runFlag.load() == 0) return;
+            if (!walker_.goingOn()) return;
             const ArchiveTree::Node& child = tree_.node(node.children[i]);
             if (child.isFolder()) {
                 const std::string subMirrored = mirrored + child.name + style_.separator;
@@ -68,8 +68,11 @@ public:
                 // The folder's class files go out together, so that the engine finds a class's
                 // nested classes beside it.
                 if (extracted.empty()) extracted = extractClasses(node, scratch);
-                if (extracted[i] == ZipStatus::Ok)
+                if (extracted[i] == ZipStatus::Ok) {
                     walker_.decompileOne(scratch + child.name, mirrored);
+                } else {
+                    walker_.listUnreadable(scratch + child.name, mirrored);
+                }
             } else if (isArchiveName(child.name, style_)) {
                 const std::string copy = scratch + child.name;
                 if (walker_.extractInto(zip_, *child.entry, copy) != ZipStatus::Ok) continue;

@@ -15,7 +15,8 @@ bool endsInSeparator(std::string_view text, const PathStyle& style) {
     return !text.empty() && lastSeparator(text, style) == text.size() - 1;
 }
 
-// The largest character boundary at or before limit.
+}  // namespace
+
 std::size_t boundaryAtOrBefore(std::string_view text, std::size_t limit, const PathStyle& style) {
     if (limit >= text.size()) return text.size();
     if (style.isLeadByte != nullptr) {
@@ -33,8 +34,6 @@ std::size_t boundaryAtOrBefore(std::string_view text, std::size_t limit, const P
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
     return cut;
 }
-
-}  // namespace
 
 std::string withoutTrailingSeparators(std::string_view text, const PathStyle& style) {
     while (text.size() > style.rootLength && endsInSeparator(text, style)) text.remove_suffix(1);

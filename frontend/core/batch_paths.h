@@ -16,6 +16,10 @@ namespace brindle {
 // Column 0 of a list row holds at most this many bytes.
 inline constexpr std::size_t kColumn0Limit = 199;
 
+// The largest position at or before limit where a character of text begins (text.size() when
+// limit is past its end).
+std::size_t boundaryAtOrBefore(std::string_view text, std::size_t limit, const PathStyle& style);
+
 // text less any trailing separators, but never shorter than a root ("C:\src\" -> "C:\src",
 // "C:\" stays, "//" -> "/").
 std::string withoutTrailingSeparators(std::string_view text, const PathStyle& style);

@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 #include "core/batch_paths.h"
 #include "core/engine_command.h"
@@ -89,6 +90,8 @@ void BatchWalker::wait() {
 
 void BatchWalker::work() {
     state_.producedCount.store(0);
+    failed_ = 0;
+    engineMissing_.clear();
     sink_.deleteAllRows();
     const PathStyle& style = platform_.pathStyle();
     // No source folder chosen: nothing to walk (an empty text would otherwise name the root).
@@ -103,8 +106,13 @@ void BatchWalker::work() {
     }
 
     std::string message(texts_.batchDonePrefix);
-    message.append(std::to_string(state_.producedCount.load()));
+    message.append(std::to_string(state_.producedCount.load() - failed_));
     message.append(texts_.batchDoneSuffix);
+    if (failed_ > 0) {
+        message.append("\n").append(texts_.failedCountPrefix).append(std::to_string(failed_));
+        message.append(texts_.failedCountSuffix);
+    }
+    if (!engineMissing_.empty()) message.append("\n").append(engineMissing_);
     sink_.enableButton(FolderButton::Source, true);
     sink_.enableButton(FolderButton::Output, true);
     ending_.store(true);
@@ -127,7 +135,7 @@ void BatchWalker::walk(const std::string& folder) {
     if (!search) return;
 
     FolderEntry entry;
-    while (state_.runFlag.load() != 0 && search->next(entry)) {
+    while (goingOn() && search->next(entry)) {
         if (entry.name == "." || entry.name == "..") continue;
         std::string path(folder);
         path.append(entry.name);
@@ -165,20 +173,49 @@ void BatchWalker::makeFolders(const std::string& folder) {
     }
 }
 
-void BatchWalker::decompileOne(const std::string& classPath, const std::string& mirrored) {
-    const PathStyle& style = platform_.pathStyle();
-    const ProcessCommand command = batchEngineCommand(enginePath_, classPath, mirrored, style);
-    const std::string expected = expectedOutputFile(mirrored, baseName(classPath, style), style);
+bool BatchWalker::goingOn() const {
+    return state_.runFlag.load() != 0 && engineMissing_.empty();
+}
 
+std::int32_t BatchWalker::listRow(const std::string& expected) {
+    const PathStyle& style = platform_.pathStyle();
     removeStaleResult(platform_, expected);
     state_.producedFiles.append(expected);
     const std::int32_t row = state_.producedCount.load();
     sink_.insertRow(row, column0Text(expected, style));
     sink_.setColumn1(row, column1Text(expected, style));
-    // An engine that cannot be started or that fails is not reported: the row and the count
-    // stand for a file handed over, not for one written.
-    platform_.runAndWait(command, ShowState::Hidden);
+    return row;
+}
+
+void BatchWalker::markFailed(std::int32_t row, std::string reason) {
+    ++failed_;
+    state_.producedFiles.markFailed(static_cast<std::size_t>(row), std::move(reason));
+    sink_.markFailed(row);
+}
+
+void BatchWalker::decompileOne(const std::string& classPath, const std::string& mirrored) {
+    const PathStyle& style = platform_.pathStyle();
+    const ProcessCommand command = batchEngineCommand(enginePath_, classPath, mirrored, style);
+    const std::string expected = expectedOutputFile(mirrored, baseName(classPath, style), style);
+
+    // The row and its entry are there while the engine runs; the count follows the run.
+    const std::int32_t row = listRow(expected);
+    const ProcessOutcome outcome = platform_.runAndWait(command, ShowState::Hidden);
     state_.producedCount.fetch_add(1);
+    if (std::optional<std::string> failure =
+            engineFailure(platform_, command, outcome, expected, texts_)) {
+        // Every later file would fail the same way: the batch ends here.
+        if (!outcome.started) engineMissing_ = *failure;
+        markFailed(row, std::move(*failure));
+    }
+}
+
+void BatchWalker::listUnreadable(const std::string& classPath, const std::string& mirrored) {
+    const PathStyle& style = platform_.pathStyle();
+    const std::int32_t row =
+        listRow(expectedOutputFile(mirrored, baseName(classPath, style), style));
+    state_.producedCount.fetch_add(1);
+    markFailed(row, texts_.entryUnreadable);
 }
 
 }  // namespace brindle

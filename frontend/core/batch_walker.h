@@ -4,6 +4,12 @@
 // gets its expected output file in the produced-file list and a row in the window's list before
 // its engine runs.
 //
+// After each engine run the walker tells whether the source was written (engine_runner.h): a
+// failed row keeps its place and texts, shows the failure mark and keeps its reason for a
+// double-click. The completion message counts the files created and, on a second line, those
+// that failed. An engine that cannot be started ends the batch after its first file, and the
+// message says so once, naming the engine's path.
+//
 // Archives (.jar, .war, .ear, .zip) met in the tree, inside other archives, or chosen as the
 // source itself are walked like folders: their sources go to a folder named after the archive
 // ("lib/foo.jar" -> "<output>/lib/foo.jar.src/..."; a source archive's straight into the output
@@ -74,6 +80,13 @@ private:
     void walk(const std::string& folder);
     bool isOutputFolder(const std::string& folder);
     void decompileOne(const std::string& classPath, const std::string& mirrored);
+    // The row of a class file of an archive that could not be extracted: listed, and failed.
+    void listUnreadable(const std::string& classPath, const std::string& mirrored);
+    // Removes a stale result and lists its row (entry and row i); the row's index.
+    std::int32_t listRow(const std::string& expected);
+    void markFailed(std::int32_t row, std::string reason);
+    // The run flag is set and the engine could be started so far. Worker thread.
+    bool goingOn() const;
     // Makes every missing level of folder (which may end in a separator).
     void makeFolders(const std::string& folder);
 
@@ -101,6 +114,10 @@ private:
     std::string enginePath_;
     // Known once the output folder exists; the worker's own.
     std::optional<FolderIdentity> outputIdentity_;
+
+    // The worker's own counts for the batch in hand.
+    std::int32_t failed_ = 0;
+    std::string engineMissing_;  // why the engine could not be started; empty while it could
 
     std::mutex scratchMutex_;
     std::vector<std::string> scratchFolders_;

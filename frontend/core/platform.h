@@ -24,6 +24,13 @@ struct PlatformDefaults {
     const char* registrarName;  // "Typebind.exe"
 };
 
+// How a process that was waited for ended.
+struct ProcessOutcome {
+    bool started = false;   // false: it could not be started at all
+    int exitCode = 0;       // its exit status; -1 when it ended otherwise (a signal)
+    std::string errorLine;  // its first non-empty line on standard error, trimmed; may be empty
+};
+
 // What a path leads to, links followed. Other: a device, a pipe, a socket.
 enum class PathKind { Missing, File, Folder, Other };
 
@@ -62,9 +69,10 @@ public:
     virtual std::string programPath() = 0;
     virtual bool setCurrentDirectory(const std::string& folder) = 0;
 
-    // Starts the command as a new process and blocks until it ends. False when it could not be
-    // started.
-    virtual bool runAndWait(const ProcessCommand& command, ShowState show) = 0;
+    // Starts the command as a new process, hidden from view and without a console window of its
+    // own, and blocks until it ends. Its standard error is collected through a pipe (whatever it
+    // writes there, however much, is read while it runs).
+    virtual ProcessOutcome runAndWait(const ProcessCommand& command, ShowState show) = 0;
     // Starts the command and returns at once. False when it could not be started.
     virtual bool start(const ProcessCommand& command, ShowState show) = 0;
 

@@ -72,4 +72,15 @@ bool openProducedFile(Platform& platform, const FrontEndState& state, int select
                           ShowState::Maximized);
 }
 
+std::optional<std::string> openOrExplainRow(Platform& platform, const FrontEndState& state,
+                                            int selectionMark) {
+    if (producedFileAt(state, selectionMark)) {
+        std::optional<std::string> failure =
+            state.producedFiles.failureAt(static_cast<std::size_t>(selectionMark));
+        if (failure) return failure;
+    }
+    openProducedFile(platform, state, selectionMark);
+    return std::nullopt;
+}
+
 }  // namespace brindle

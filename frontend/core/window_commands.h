@@ -59,4 +59,10 @@ std::optional<std::string> producedFileAt(const FrontEndState& state, int select
 // without waiting. False when there was nothing to open or it could not be started.
 bool openProducedFile(Platform& platform, const FrontEndState& state, int selectionMark);
 
+// Double-click on the list: as openProducedFile, except for a row whose class file failed, where
+// nothing is started and the reason to show is returned (owned by the window, captioned
+// "系统提示").
+std::optional<std::string> openOrExplainRow(Platform& platform, const FrontEndState& state,
+                                            int selectionMark);
+
 }  // namespace brindle

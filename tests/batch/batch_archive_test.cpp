@@ -323,6 +323,38 @@ TEST_F(BatchOverArchives, NamesThePlatformCannotCarryAreSkipped) {
     EXPECT_EQ(contentsOf(scratch_), std::vector<std::string>{});
 }
 
+TEST_F(BatchOverArchives, FailedFilesAreMarkedWithWhy) {
+    save(path({src_, "Good.class"}), kClass);
+    save(path({src_, "Bad.class"}), "fail: Bad.class: not a class file\n");
+    save(path({src_, "Quiet.class"}), "quiet");
+    // An entry whose bytes no longer match their checksum.
+    std::string jar = ZipWriter()
+                          .add({.name = "p/Broken.class", .data = "BROKEN-BYTES", .deflate = false})
+                          .file("p/Fine.class", kClass)
+                          .bytes();
+    jar[jar.find("BROKEN-BYTES")] = 'X';
+    save(path({src_, "lib.jar"}), jar);
+    run(src_);
+
+    const Texts& texts = hostTexts();
+    const std::string p = path({out_, "lib.jar.src", "p"});
+    const std::vector<Row> expected{{"Bad.java", out_, true},     {"Good.java", out_, false},
+                                    {"Quiet.java", out_, true},   {"Broken.java", p, true},
+                                    {"Fine.java", p, false}};
+    EXPECT_EQ(sortedRows(), sorted(expected));
+    std::vector<std::pair<std::string, std::string>> reasons;
+    const std::vector<Row> rows = sink_.rows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (auto reason = state_.producedFiles.failureAt(i)) reasons.emplace_back(rows[i].column0, *reason);
+    }
+    std::sort(reasons.begin(), reasons.end());
+    EXPECT_EQ(reasons, (std::vector<std::pair<std::string, std::string>>{
+                           {"Bad.java", "Bad.class: not a class file"},
+                           {"Broken.java", texts.entryUnreadable},
+                           {"Quiet.java", texts.noSourceWritten}}));
+    EXPECT_EQ(sink_.calls().back(), doneMessage(texts, 2, 3));
+}
+
 TEST_F(BatchOverArchives, StoppedOrAbandonedInsideAnArchiveLeavesNoTemporaryFolder) {
     for (const bool abandon : {false, true}) {
         SCOPED_TRACE(abandon ? "abandoned" : "stopped");

@@ -59,7 +59,8 @@ public:
     std::string windowsFolder() override { return fs::path(programPath_).parent_path().string(); }
     std::string programPath() override { return programPath_; }
     bool setCurrentDirectory(const std::string&) override { return false; }
-    bool runAndWait(const brindle::ProcessCommand& command, brindle::ShowState show) override {
+    brindle::ProcessOutcome runAndWait(const brindle::ProcessCommand& command,
+                                       brindle::ShowState show) override {
         return host().runAndWait(command, show);
     }
     bool start(const brindle::ProcessCommand& command, brindle::ShowState show) override {
@@ -533,6 +534,52 @@ TEST_F(WindowTest, ADoubleClickOpensTheSelectedRowsFileAndNoChoiceOrAStaleRowNot
     doubleClickRow(0);
     QTest::qWait(200);
     EXPECT_EQ(brindle::fakes::readCalls(log).size(), 2u);
+}
+
+TEST_F(WindowTest, FailedRowsShowTheMarkAndTellWhyOnADoubleClick) {
+    auto window = openWindow();
+    useFakeEngine();
+    const fs::path source = temp.path() / "src";
+    fs::create_directories(source);
+    ASSERT_TRUE(brindle::testing::writeFile((source / "Good.class").string(), "x"));
+    ASSERT_TRUE(brindle::testing::writeFile((source / "Bad.class").string(),
+                                            "fail: Bad.class: not a class file\n"));
+    state.sourceFolder = source.string();
+    state.outputFolder = temp.text() + "out";
+    const fs::path viewer = temp.path() / "viewer";
+    fs::copy_file(FAKE_VIEWER, viewer);
+    state.viewerCommand = viewer.string();
+
+    control<QPushButton>(*window, 1009)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->batchRunning(); }, 10000));
+    QTest::qWait(20);
+    ASSERT_EQ(MessageBox::shown().size(), 1u);
+    EXPECT_EQ(MessageBox::shown()[0].text,
+              utf8(texts.batchDonePrefix) + "1" + utf8(texts.batchDoneSuffix) + "\n" +
+                  utf8(texts.failedCountPrefix) + "1" + utf8(texts.failedCountSuffix));
+
+    auto* list = control<QTableWidget>(*window, 1005);
+    ASSERT_EQ(list->rowCount(), 2);
+    const int bad = list->item(0, 0)->text() == "Bad.java" ? 0 : 1;
+    const QImage mark = QIcon(":/brindle/failed.png").pixmap(16).toImage();
+    EXPECT_EQ(list->item(bad, 0)->icon().pixmap(16).toImage(), mark);
+    EXPECT_NE(list->item(1 - bad, 0)->icon().pixmap(16).toImage(), mark);
+    EXPECT_EQ(list->item(bad, 0)->text(), "Bad.java");  // its texts stay
+
+    const auto doubleClickRow = [&](int row) {
+        const QPoint at = list->visualItemRect(list->item(row, 0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
+    doubleClickRow(bad);
+    ASSERT_EQ(MessageBox::shown().size(), 2u);
+    EXPECT_EQ(MessageBox::shown()[1].icon, QMessageBox::Warning);
+    EXPECT_EQ(MessageBox::shown()[1].caption, utf8(texts.systemNotice));
+    EXPECT_EQ(MessageBox::shown()[1].text, "Bad.class: not a class file");
+    doubleClickRow(1 - bad);
+    const Calls calls = brindle::testing::waitForCalls(viewer.string() + ".log", 1);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(fs::path(calls[0].at(0)).filename(), "Good.java");
 }
 
 TEST_F(WindowTest, EnterAndEscDoNothingButClosingEndsTheWindow) {

@@ -24,6 +24,7 @@
 #include "texts/texts.h"
 #include "ui/resource.h"
 #include "ui/win32/brindle_dlg.h"
+#include "ui/win32/win32_row_sink.h"
 #include "win32/dialog_driver.h"
 
 namespace brindle {
@@ -229,7 +230,7 @@ TEST_F(MainWindow, OpensWithTheTemplatesControlsLabelsListAndIcons) {
     }
     const auto images = reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
     ASSERT_NE(images, nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images), 1);
+    EXPECT_EQ(ImageList_GetImageCount(images), 2);  // the row image and the failure mark
     int width = 0, height = 0;
     ImageList_GetIconSize(images, &width, &height);
     EXPECT_EQ(std::make_pair(width, height), std::make_pair(16, 16));
@@ -381,6 +382,44 @@ TEST_F(MainWindow, ChosenViewerOpensTheDoubleClickedRowsFile) {
     doubleClick(run_->window(), list, static_cast<int>(bar - rows.begin()));
     const std::string barFile = temp_.text() + "out\\a\\\\Bar.java";
     EXPECT_EQ(testing::waitForCalls(viewer + ".log", 1), (Calls{{viewer + " " + barFile}}));
+}
+
+TEST_F(MainWindow, FailedRowsShowTheMarkAndTellWhyOnADoubleClick) {
+    const std::string src = folder("src");
+    writeFile(src + "Good.class", "class");
+    writeFile(src + "Bad.class", "fail: Bad.class: not a class file\n");
+    state_.sourceFolder = src.substr(0, src.size() - 1);
+    state_.outputFolder = temp_.text() + "out";
+    const std::string viewer = copyOfFakeViewer("viewer.exe");
+    state_.viewerCommand = viewer;
+    open();
+    click(item(IDC_START_BATCH));
+
+    const auto informed = prompts_.waitForInformed(1);
+    ASSERT_EQ(informed.size(), 1u);
+    EXPECT_EQ(informed[0].text, std::string(t.batchDonePrefix) + "1" + t.batchDoneSuffix + "\n" +
+                                    t.failedCountPrefix + "1" + t.failedCountSuffix);
+    HWND list = item(IDC_PRODUCED_LIST);
+    const std::vector<Row> rows = rowsOf(list);
+    ASSERT_EQ(rows.size(), 2u);
+    const int bad = rows[0].first == "Bad.java" ? 0 : 1;
+    for (int row = 0; row < 2; ++row) {
+        LVITEMA image{};
+        image.mask = LVIF_IMAGE;
+        image.iItem = row;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&image)));
+        EXPECT_EQ(image.iImage, row == bad ? win32::kFailedImage : win32::kRowImage) << row;
+    }
+
+    doubleClick(run_->window(), list, bad);
+    ASSERT_EQ(prompts_.warnings.size(), 1u);
+    EXPECT_EQ(prompts_.warnings[0].owner, run_->window());
+    EXPECT_EQ(prompts_.warnings[0].text, "Bad.class: not a class file");
+    EXPECT_EQ(prompts_.warnings[0].caption, t.systemNotice);
+    doubleClick(run_->window(), list, 1 - bad);
+    const Calls calls = testing::waitForCalls(viewer + ".log", 1);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_NE(calls[0][0].find("Good.java"), std::string::npos) << calls[0][0];
 }
 
 TEST_F(MainWindow, AssociationStartsTheRegistrarBesideTheProgram) {

@@ -219,6 +219,58 @@ TEST_F(BrindleExe, CommandsLongerThanAnyFixedBufferArriveWhole) {
                       classFile}}));
 }
 
+// The text of a message box: its static control that holds text.
+std::string messageTextOf(HWND box) {
+    std::string text;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            char name[16] = {};
+            GetClassNameA(child, name, sizeof name);
+            char buffer[2048] = {};
+            GetWindowTextA(child, buffer, sizeof buffer);
+            if (std::string(name) == "Static" && buffer[0] != '\0') {
+                *reinterpret_cast<std::string*>(data) = buffer;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+// When the engine gives no source, a message box says why and no viewer is started; the
+// program ends with status 1 once it is closed.
+TEST_F(BrindleExe, AFailedEngineRunSaysWhyInsteadOfStartingTheViewer) {
+    const Texts& t = gb2312Texts();
+    struct Case {
+        const char* name;
+        bool engine;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"engine fails", true, "Foo.class: not a class file"},
+        {"no engine", false, std::string(t.engineMissing) + engine()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.engine) DeleteFileA(engine().c_str());
+        nameViewer();
+        const std::string classFile = folder("src " + kChinese) + "\\Foo.class";
+        writeFile(classFile, "fail: Foo.class: not a class file\r\n");
+
+        PROCESS_INFORMATION process;
+        ASSERT_TRUE(testing::startProcess("\"" + brindle() + "\" \"" + classFile + "\"", process));
+        HWND box = waitForWindowOf(process.dwProcessId, t.systemNotice);
+        ASSERT_NE(box, nullptr) << "no message box";
+        EXPECT_EQ(messageTextOf(box), std::string(t.decompileFailed) + classFile + "\n" + c.reason);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+        EXPECT_EQ(testing::exitCodeAndClose(process), 1u);
+        EXPECT_FALSE(exists(viewerLog()));
+    }
+}
+
 TEST_F(BrindleExe, BlankTailIsWindowModeAndRunsNoEngine) {
     EXPECT_EQ(launchAndCloseWindow("\"" + brindle() + "\""), 0u);
     EXPECT_EQ(launchAndCloseWindow("\"" + brindle() + "\"     "), 0u);

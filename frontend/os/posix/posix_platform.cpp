@@ -77,12 +77,14 @@ public:
         return chdir(folder.c_str()) == 0;
     }
 
-    bool runAndWait(const ProcessCommand& command, ShowState) override {
+    ProcessOutcome runAndWait(const ProcessCommand& command, ShowState) override {
+        ProcessOutcome outcome;
         const common::ProcessId process =
             common::startProcess(command.argv, common::Streams::Inherited);
-        if (process == common::kNoProcess) return false;
-        common::waitForProcess(process);
-        return true;
+        if (process == common::kNoProcess) return outcome;
+        outcome.started = true;
+        outcome.exitCode = common::waitForProcess(process);
+        return outcome;
     }
 
     bool start(const ProcessCommand& command, ShowState) override {

@@ -44,6 +44,9 @@ QIcon smallProgramIcon() {
     return QIcon(big.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
+// The list's mark of a class file that failed.
+QIcon failedIcon() { return QIcon(QStringLiteral(":/brindle/failed.png")); }
+
 }  // namespace
 
 CBrindleDlg::CBrindleDlg(Platform& platform, FrontEndState& state, const Texts& texts,
@@ -57,7 +60,8 @@ CBrindleDlg::CBrindleDlg(Platform& platform, FrontEndState& state, const Texts& 
     setWindowIcon(programIcon());
     buildControls();
     sink_ = std::make_unique<ui::QtRowSink>(ui::QtRowSink::Controls{
-        this, list_, sourceFolder_, outputFolder_, startCommand_, smallProgramIcon()});
+        this, list_, sourceFolder_, outputFolder_, startCommand_, smallProgramIcon(),
+        failedIcon()});
     walker_ = std::make_unique<BatchWalker>(platform_, state_, *sink_, texts_);
     openWindow();
 }
@@ -274,6 +278,11 @@ void CBrindleDlg::showAbout() {
     about.exec();
 }
 
-void CBrindleDlg::openRowFile() { openProducedFile(platform_, state_, selectionMark_); }
+void CBrindleDlg::openRowFile() {
+    if (const std::optional<std::string> reason =
+            openOrExplainRow(platform_, state_, selectionMark_)) {
+        ui::MessageBox::show(this, QMessageBox::Warning, text(texts_.systemNotice), text(*reason));
+    }
+}
 
 }  // namespace brindle

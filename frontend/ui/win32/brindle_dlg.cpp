@@ -54,12 +54,15 @@ BOOL CBrindleDlg::OnInitDialog() {
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
+    // The row image, then the failure mark (kRowImage, kFailedImage).
     imageList_ = ImageList_Create(16, 16, ILC_MASK | ILC_COLOR, 4, 0);
     if (imageList_ != nullptr) {
-        if (auto small = static_cast<HICON>(
-                LoadImageA(programInstance(), resourceId(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0))) {
-            ImageList_AddIcon(imageList_, small);
-            DestroyIcon(small);
+        for (const int icon : {IDR_MAINFRAME, IDI_FAILED}) {
+            if (auto small = static_cast<HICON>(
+                    LoadImageA(programInstance(), resourceId(icon), IMAGE_ICON, 16, 16, 0))) {
+                ImageList_AddIcon(imageList_, small);
+                DestroyIcon(small);
+            }
         }
         SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(imageList_));
     }
@@ -122,7 +125,9 @@ bool CBrindleDlg::OnNotify(const NMHDR& header, LRESULT& result) {
     // opens nothing.
     const auto mark = static_cast<int>(
         SendMessageA(GetDlgItem(IDC_PRODUCED_LIST), LVM_GETSELECTIONMARK, 0, 0));
-    openProducedFile(platform_, state_, mark);
+    if (const std::optional<std::string> reason = openOrExplainRow(platform_, state_, mark)) {
+        prompts_.warn(m_hWnd, reason->c_str(), texts_.systemNotice);
+    }
     result = 0;
     return true;
 }
