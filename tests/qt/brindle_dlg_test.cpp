@@ -8,10 +8,12 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdlib>
@@ -347,6 +349,58 @@ TEST_F(WindowTest, TheSourceFolderChooserStartsAtTheSourceFolder) {
     EXPECT_EQ(FileDialog::asked()[1].startFolder, utf8(chosen));
     EXPECT_EQ(state.sourceFolder, chosen);
     EXPECT_EQ(labelText(*window, 1012), utf8(texts.sourceLabelPrefix) + utf8(chosen));
+}
+
+TEST_F(WindowTest, AFolderOrAnArchiveDroppedOnTheWindowBecomesTheSource) {
+    auto window = openWindow();
+    const std::string engine = useFakeEngine();
+    const fs::path classes = temp.path() / "classes 类";
+    fs::create_directories(classes);
+    ASSERT_TRUE(brindle::testing::writeFile((classes / "A.class").string(), "x"));
+    const fs::path jar = temp.path() / "lib.Jar";
+    const fs::path notes = temp.path() / "notes.txt";
+    ASSERT_TRUE(brindle::testing::writeFile(jar.string(), "PK"));
+    ASSERT_TRUE(brindle::testing::writeFile(notes.string(), "text"));
+    // Drags path over the window and drops it there; whether the window took it.
+    const auto drop = [&](const fs::path& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path.string()))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &dropped);
+        return enter.isAccepted() && dropped.isAccepted();
+    };
+    const QString prefix = utf8(texts.sourceLabelPrefix);
+
+    struct Drop {
+        fs::path path;
+        bool taken;
+        fs::path source;  // what the source is afterwards
+    };
+    const Drop drops[] = {
+        {classes, true, classes},
+        {jar, true, jar},
+        {notes, false, jar},  // neither a folder nor an archive
+        {temp.path() / "missing", false, jar},
+        {classes, true, classes},
+    };
+    for (const Drop& d : drops) {
+        EXPECT_EQ(drop(d.path), d.taken) << d.path;
+        EXPECT_EQ(state.sourceFolder, d.source.string()) << d.path;
+        EXPECT_EQ(labelText(*window, 1012), prefix + utf8(d.source.string())) << d.path;
+    }
+
+    // While a batch runs, a drop is refused, as 1006 is disabled.
+    state.outputFolder = temp.text() + "out";
+    ASSERT_TRUE(brindle::testing::writeFile(engine + ".gate", ""));
+    control<QPushButton>(*window, 1009)->click();
+    ASSERT_EQ(brindle::testing::waitForCalls(engine + ".log", 1).size(), 1u);
+    EXPECT_FALSE(drop(jar));
+    EXPECT_EQ(state.sourceFolder, classes.string());
+    fs::remove(engine + ".gate");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->batchRunning(); }, 10000));
 }
 
 TEST_F(WindowTest, TheViewerChoiceIsWrittenToShellAppIni) {

@@ -6,11 +6,14 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -73,6 +76,17 @@ void doubleClick(HWND dialog, HWND list, int selectionMark) {
     notice.hdr.code = NM_DBLCLK;
     notice.iItem = selectionMark;
     SendMessageA(dialog, WM_NOTIFY, IDC_PRODUCED_LIST, reinterpret_cast<LPARAM>(&notice));
+}
+
+// A drop as the shell makes one: the path in a DROPFILES block, which the window frees.
+void dropOn(HWND window, const std::string& path) {
+    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + path.size() + 2);
+    auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = FALSE;
+    std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.c_str(), path.size() + 1);
+    GlobalUnlock(memory);
+    SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 class MainWindow : public ::testing::Test {
@@ -309,6 +323,11 @@ public:
                                             const std::string& start) override {
         return fake_.chooseFolder(owner, title, root, start);
     }
+    std::optional<std::string> chooseSource(
+        HWND owner, const char* title, const char* root, const std::string& start,
+        const std::function<bool(const std::string&)>& acceptable) override {
+        return fake_.chooseSource(owner, title, root, start, acceptable);
+    }
     std::optional<std::string> chooseFile(HWND owner, const char* title,
                                           const char* filter) override {
         return fake_.chooseFile(owner, title, filter);
@@ -482,6 +501,55 @@ TEST_F(MainWindow, SourceFolderChoiceRewritesTheLabelEvenWhenCancelled) {
     EXPECT_EQ(prompts_.folderAsked[0].title, t.sourceChooserTitle);
     EXPECT_EQ(prompts_.folderAsked[0].startPath, "C:\\Tarnwick\\Servlets");
     EXPECT_EQ(prompts_.folderAsked[1].startPath, "C:\\Tarnwick\\Servlets");
+}
+
+TEST_F(MainWindow, AFolderOrAnArchiveDroppedOnTheWindowBecomesTheSource) {
+    const std::string classes = folder("classes " + std::string("\xb3\xcc\xd0\xf2"));  // 程序
+    const std::string jar = temp_.text() + "lib.JAR";
+    const std::string notes = temp_.text() + "notes.txt";
+    writeFile(jar, "PK");
+    writeFile(notes, "text");
+    writeFile(classes + "A.class", "class");
+    const std::string gate = engine() + ".gate";
+    open();
+    HWND window = run_->window();
+    const std::string prefix = t.sourceLabelPrefix;
+    EXPECT_NE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+
+    const std::string folderPath = classes.substr(0, classes.size() - 1);
+    struct Drop {
+        std::string path;
+        std::string source;  // what the source is afterwards
+    };
+    const Drop drops[] = {
+        {folderPath, folderPath},
+        {jar, jar},
+        {notes, jar},  // neither a folder nor an archive
+        {temp_.text() + "missing", jar},
+        {folderPath, folderPath},
+    };
+    for (const Drop& drop : drops) {
+        dropOn(window, drop.path);
+        EXPECT_EQ(state_.sourceFolder, drop.source) << drop.path;
+        EXPECT_EQ(textOf(item(IDC_SOURCE_LABEL)), prefix + drop.source) << drop.path;
+    }
+
+    // While a batch runs, a drop changes nothing, as the disabled 1006 does.
+    writeFile(gate, "");
+    click(item(IDC_START_BATCH));
+    EXPECT_EQ(testing::waitForCalls(engine() + ".log", 1).size(), 1u);
+    dropOn(window, jar);
+    EXPECT_EQ(state_.sourceFolder, folderPath);
+    EXPECT_EQ(textOf(item(IDC_SOURCE_LABEL)), prefix + folderPath);
+    DeleteFileA(gate.c_str());
+    EXPECT_EQ(prompts_.waitForInformed(1).size(), 1u);
+
+    // The chooser behind 1006 offers folders and archives.
+    click(item(IDC_SOURCE_FOLDER));
+    ASSERT_TRUE(prompts_.sourceRule);
+    EXPECT_TRUE(prompts_.sourceRule(folderPath));
+    EXPECT_TRUE(prompts_.sourceRule(jar));
+    EXPECT_FALSE(prompts_.sourceRule(notes));
 }
 
 TEST_F(MainWindow, EnterAndEscDoNothingTheRightButtonShowsAboutAndCloseEnds) {

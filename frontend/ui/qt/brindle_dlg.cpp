@@ -1,17 +1,21 @@
 #include "ui/qt/brindle_dlg.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdlib>
@@ -37,6 +41,14 @@ QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 QIcon programIcon() {
     initBrindleResources();
     return QIcon(QStringLiteral(":/brindle/brindle.png"));
+}
+
+// The first local file or folder of what is being dropped.
+std::optional<std::string> droppedPath(const QMimeData& data) {
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile()) return url.toLocalFile().toStdString();
+    }
+    return std::nullopt;
 }
 
 QIcon smallProgramIcon() {
@@ -79,6 +91,7 @@ void CBrindleDlg::buildControls() {
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(units.size(494, 333));
+    setAcceptDrops(true);
 
     auto button = [&](const char* label, int id, QRect place, void (CBrindleDlg::*command)()) {
         auto* control = new QPushButton(text(label), this);
@@ -197,6 +210,21 @@ void CBrindleDlg::closeEvent(QCloseEvent* event) {
     done(QDialog::Accepted);
 }
 
+// A folder or an archive dragged onto the window becomes the source when dropped, unless a
+// batch runs (then 1006 is disabled, and a drop is refused the same way).
+void CBrindleDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (const std::optional<std::string> path = droppedPath(*event->mimeData())) {
+        if (!walker_->running() && isSourceChoice(platform_, *path)) event->acceptProposedAction();
+    }
+}
+
+void CBrindleDlg::dropEvent(QDropEvent* event) {
+    const std::optional<std::string> path = droppedPath(*event->mimeData());
+    if (!path || walker_->running() || !applySourceChoice(platform_, state_, *path)) return;
+    event->acceptProposedAction();
+    sourceLabel_->setText(text(sourceLabelText(state_, texts_)));
+}
+
 void CBrindleDlg::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         // Static texts and group boxes let the click through to the window; buttons and the
@@ -235,8 +263,9 @@ void CBrindleDlg::associate() { startRegistrar(platform_, programFolder_); }
 void CBrindleDlg::chooseSourceFolder() {
     list_->setFocus();
     state_.browseStartPath = state_.sourceFolder;
-    const std::optional<QString> chosen = ui::FileDialog::chooseFolder(
-        this, text(texts_.sourceChooserTitle), text(state_.browseStartPath));
+    const std::optional<QString> chosen = ui::FileDialog::chooseSource(
+        this, text(texts_.sourceChooserTitle), text(state_.browseStartPath),
+        [this](const QString& path) { return isSourceChoice(platform_, path.toStdString()); });
     if (chosen) state_.sourceFolder = chosen->toStdString();
     sourceLabel_->setText(text(sourceLabelText(state_, texts_)));
 }

@@ -77,6 +77,8 @@ BOOL CBrindleDlg::OnInitDialog() {
 
     insertColumn(list, 0, texts_.columnSource, 150);
     insertColumn(list, 1, texts_.columnFolder, 400);
+    // A folder or an archive dropped on the window becomes the source.
+    DragAcceptFiles(m_hWnd, TRUE);
     return TRUE;
 }
 
@@ -132,7 +134,7 @@ bool CBrindleDlg::OnNotify(const NMHDR& header, LRESULT& result) {
     return true;
 }
 
-bool CBrindleDlg::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
+bool CBrindleDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
     switch (message) {
     case WM_CLOSE:
         // The only way this window ends; the default handling follows.
@@ -150,6 +152,10 @@ bool CBrindleDlg::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
     case WM_RBUTTONDOWN:
         showAbout();
         return false;
+    case WM_DROPFILES:
+        dropSource(reinterpret_cast<HDROP>(wParam));
+        result = 0;
+        return true;
     default:
         return false;
     }
@@ -165,10 +171,22 @@ void CBrindleDlg::chooseViewer() {
 
 void CBrindleDlg::chooseSourceFolder() {
     state_.browseStartPath = state_.sourceFolder;
-    if (const std::optional<std::string> chosen = prompts_.chooseFolder(
-            m_hWnd, texts_.sourceChooserTitle, texts_.chooserRoot, state_.browseStartPath)) {
+    if (const std::optional<std::string> chosen = prompts_.chooseSource(
+            m_hWnd, texts_.sourceChooserTitle, texts_.chooserRoot, state_.browseStartPath,
+            [this](const std::string& path) { return isSourceChoice(platform_, path); })) {
         state_.sourceFolder = *chosen;
     }
+    SetDlgItemTextA(m_hWnd, IDC_SOURCE_LABEL, sourceLabelText(state_, texts_).c_str());
+}
+
+void CBrindleDlg::dropSource(HDROP drop) {
+    // The first of what was dropped.
+    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
+    std::string path(length + 1, '\0');
+    path.resize(DragQueryFileA(drop, 0, path.data(), length + 1));
+    DragFinish(drop);
+    // While a batch runs its source stays, as the disabled 1006 keeps it.
+    if (walker_.running() || !applySourceChoice(platform_, state_, path)) return;
     SetDlgItemTextA(m_hWnd, IDC_SOURCE_LABEL, sourceLabelText(state_, texts_).c_str());
 }
 

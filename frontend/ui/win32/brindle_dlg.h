@@ -9,6 +9,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -47,6 +48,7 @@ private:
     void focusList();
     void chooseViewer();
     void chooseSourceFolder();
+    void dropSource(HDROP drop);
     void chooseOutputFolder();
     void startOrStop();
     void showAbout();
