@@ -9,6 +9,8 @@
 #include <memory>
 #include <utility>
 
+#include "common/utf8.h"
+
 namespace brindle::archive {
 namespace {
 
@@ -398,41 +400,6 @@ ZipStatus ExpansionBudget::reserve(const std::vector<const ZipEntry*>& entries) 
     return ZipStatus::Ok;
 }
 
-bool isValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        std::uint32_t code = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1;
-            code = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2;
-            code = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3;
-            code = lead & 0x07u;
-        } else {
-            return false;
-        }
-        if (text.size() - i <= extra) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = code << 6 | (next & 0x3Fu);
-        }
-        const std::uint32_t least[] = {0, 0x80, 0x800, 0x10000};
-        if (code < least[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
 bool splitEntryName(std::string_view name, std::vector<std::string>& parts) {
     parts.clear();
     if (name.empty() || name.front() == '/') return false;
@@ -442,7 +409,7 @@ bool splitEntryName(std::string_view name, std::vector<std::string>& parts) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F || c == '\\') return false;
     }
-    if (!isValidUtf8(name)) return false;
+    if (!common::isUtf8(name)) return false;
     if (name.back() == '/') name.remove_suffix(1);
     for (std::size_t start = 0;;) {
         const std::size_t end = std::min(name.find('/', start), name.size());

@@ -94,13 +94,10 @@ private:
     std::uint64_t remaining_;
 };
 
-// True when text is well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool isValidUtf8(std::string_view text);
-
 // The folders and the file name of an entry, each a UTF-8 text, when the name is safe to write
 // below a folder of one's own: relative ('/'-separated, no leading '/', no drive letter such as
 // "C:"), no "." or ".." or empty part, no backslash, no control character (NUL included), and
-// valid UTF-8. A folder entry's trailing '/' ends it. Nothing for any other name.
+// valid UTF-8 (common/utf8.h). A folder entry's trailing '/' ends it. Nothing for any other name.
 bool splitEntryName(std::string_view name, std::vector<std::string>& parts);
 
 }  // namespace brindle::archive

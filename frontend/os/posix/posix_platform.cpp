@@ -12,6 +12,7 @@
 #include "common/process.h"
 #include "common/program_path.h"
 #include "core/path_rules.h"
+#include "core/process_output.h"
 #include "os/host_platform.h"
 
 namespace brindle {
@@ -78,13 +79,8 @@ public:
     }
 
     ProcessOutcome runAndWait(const ProcessCommand& command, ShowState) override {
-        ProcessOutcome outcome;
-        const common::ProcessId process =
-            common::startProcess(command.argv, common::Streams::Inherited);
-        if (process == common::kNoProcess) return outcome;
-        outcome.started = true;
-        outcome.exitCode = common::waitForProcess(process);
-        return outcome;
+        const common::ProcessRun run = common::runCollectingErrors(command.argv, kErrorOutputKept);
+        return ProcessOutcome{run.started, run.exitStatus, firstErrorLine(run.errors, kPosixStyle)};
     }
 
     bool start(const ProcessCommand& command, ShowState) override {
