@@ -387,7 +387,8 @@ TEST_F(BatchOverArchives, StoppedOrAbandonedInsideAnArchiveLeavesNoTemporaryFold
 }
 
 #ifdef JAD_EXE
-// The real jad on real classes: commons-lang3's tuple package, packed into a jar of its own.
+// The real jad on real classes: commons-lang3's tuple package, packed into a jar of its own with
+// one class file that is none.
 TEST_F(BatchOverArchives, RealJadDecompilesTheClassesOfADebianJar) {
     archive::ZipArchive debian;
     ASSERT_EQ(debian.open("/usr/share/java/commons-lang3.jar"), archive::ZipStatus::Ok);
@@ -407,14 +408,24 @@ TEST_F(BatchOverArchives, RealJadDecompilesTheClassesOfADebianJar) {
         ++classes;
     }
     ASSERT_GE(classes, 8);
+    // A class file that is none: the engine fails on it, the others go on.
+    jar.file(package + "Broken.class", "\xCA\xFE\xBA\xBE but nothing a class holds");
     save(path({src_, "lib", "commons-lang3.jar"}), jar.bytes());
     state_.enginePath = std::string(JAD_EXE) + " ";
     run(src_);
 
     const std::string sources =
         path({out_, "lib", "commons-lang3.jar.src", "org", "apache", "commons", "lang3", "tuple"});
-    EXPECT_EQ(sink_.rows().size(), static_cast<std::size_t>(classes));
-    EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), classes));
+    const std::vector<Row> rows = sink_.rows();
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(classes) + 1);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].failed, rows[i].column0 == "Broken.java") << rows[i].column0;
+        // jad's own line says why.
+        if (rows[i].failed) {
+            EXPECT_EQ(state_.producedFiles.failureAt(i).value_or("").rfind("jad: ", 0), 0u);
+        }
+    }
+    EXPECT_EQ(sink_.calls().back(), doneMessage(hostTexts(), classes, 1));
     const std::string pair = testing::readFile(path({sources, "Pair.java"}));
     EXPECT_NE(pair.find("public abstract class Pair<L, R>"), std::string::npos) << pair;
     // Its nested class lay beside it, so the engine folded it in.
