@@ -1,0 +1,144 @@
+// One class file through Vineflower's JavaScript build: the class and the
+// nested classes beside it go in, the class's whole source comes out, nested
+// classes folded in. Used alike by the one-shot cold run and by the service's
+// workers, so both give the same bytes for the same files.
+import fs from "node:fs";
+import path from "node:path";
+
+import { className } from "./class_file.mjs";
+
+// The outcome of one decompile.
+export const Kind = Object.freeze({
+  SOURCE: "source",    // text: the source
+  PARTIAL: "partial",  // text: the source, with methods Vineflower marked as not decompiled
+  FAILED: "failed",    // text: one line saying why there is no source
+});
+
+export const MAX_CLASS_FILE = 256 * 1024 * 1024;
+
+// The options Brindle runs Vineflower with. Its worker threads do not exist in
+// this build: a thread count left to its default fails every decompile.
+const OPTIONS = Object.freeze({
+  "thread-count": "1",
+  "indent-string": "    ",
+});
+
+// Vineflower's log lines that say a method or class has no decompiled body.
+const NOT_DECOMPILED = /couldn't be (fully )?decompiled|unable to decompile/i;
+
+let vineflower = null;
+
+// Loads Vineflower once per thread (about a tenth of a second).
+export async function loadVineflower() {
+  if (vineflower) return vineflower;
+  // The build reads the browser's navigator object when it starts.
+  globalThis.navigator ??= {};
+  const module = await import("@run-slicer/vf/vf.runtime.js");
+  vineflower = module.decompile;
+  return vineflower;
+}
+
+function oneLine(text, limit = 300) {
+  const line = String(text).replace(/\s+/g, " ").trim();
+  return line.length > limit ? `${line.slice(0, limit)}...` : line;
+}
+
+function readClassFile(file) {
+  let stat;
+  try {
+    stat = fs.statSync(file);
+  } catch (error) {
+    throw new Error(`cannot open: ${error.code === "ENOENT" ? "no such file" : oneLine(error.message)}`);
+  }
+  if (stat.isDirectory()) throw new Error("is a folder, not a class file");
+  if (!stat.isFile()) throw new Error("not a regular file");
+  if (stat.size > MAX_CLASS_FILE) throw new Error("not a class file (larger than 256 MiB)");
+  try {
+    return new Uint8Array(fs.readFileSync(file));
+  } catch (error) {
+    throw new Error(`cannot read: ${oneLine(error.message)}`);
+  }
+}
+
+// The class files beside `file` whose class is nested in `name` (at any
+// depth), by internal name. A file that only looks like one by its name is
+// left out.
+function nestedClasses(file, name) {
+  const folder = path.dirname(file);
+  const prefix = `${name.slice(name.lastIndexOf("/") + 1)}$`;
+  const nested = new Map();
+  let entries = [];
+  try {
+    entries = fs.readdirSync(folder);
+  } catch {
+    return nested;
+  }
+  for (const entry of entries.sort()) {
+    if (!entry.startsWith(prefix) || !entry.endsWith(".class")) continue;
+    try {
+      const bytes = readClassFile(path.join(folder, entry));
+      const nestedName = className(bytes);
+      if (nestedName.startsWith(`${name}$`) && !nested.has(nestedName)) nested.set(nestedName, bytes);
+    } catch {
+      // Not a readable class file: Vineflower goes on without it.
+    }
+  }
+  return nested;
+}
+
+// Vineflower prints through the console when it has something to say outside
+// its logger; a cold run's stdout must carry the source alone.
+async function withQuietConsole(work) {
+  const saved = {};
+  for (const method of ["log", "info", "warn", "error", "debug", "trace"]) {
+    saved[method] = console[method];
+    console[method] = () => {};
+  }
+  try {
+    return await work();
+  } finally {
+    Object.assign(console, saved);
+  }
+}
+
+// Decompiles the class file at `file` (an absolute path). Never throws:
+// every failure is a FAILED outcome with its one-line reason.
+export async function decompileClassFile(file) {
+  let name;
+  let classes;
+  try {
+    const bytes = readClassFile(file);
+    name = className(bytes);
+    classes = new Map([[name, bytes], ...nestedClasses(file, name)]);
+  } catch (error) {
+    return { kind: Kind.FAILED, text: oneLine(error.message) };
+  }
+
+  const decompile = await loadVineflower();
+  const problems = [];
+  let notDecompiled = false;
+  let result;
+  try {
+    result = await withQuietConsole(() => decompile([...classes.keys()], {
+      source: async (wanted) => classes.get(wanted) ?? null,
+      resources: [],
+      options: OPTIONS,
+      logger: {
+        writeMessage: (level, message, error) => {
+          if (level !== "warn" && level !== "error") return;
+          const text = error ? `${message}: ${error}` : String(message);
+          if (NOT_DECOMPILED.test(text)) notDecompiled = true;
+          problems.push(text);
+        },
+      },
+    }));
+  } catch (error) {
+    return { kind: Kind.FAILED, text: oneLine(`Vineflower failed on ${name}: ${error?.message ?? error}`) };
+  }
+  const source = result?.[name];
+  if (typeof source !== "string" || source.trim() === "") {
+    const why = problems.length > 0 ? `: ${problems[0]}` : "";
+    return { kind: Kind.FAILED, text: oneLine(`Vineflower wrote no source for ${name}${why}`) };
+  }
+  return { kind: notDecompiled ? Kind.PARTIAL : Kind.SOURCE, text: source };
+}
