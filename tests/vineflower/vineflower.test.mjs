@@ -59,6 +59,14 @@ public class Outer<T extends Comparable<T>> implements Iterable<T> {
 }
 `;
 
+// Derived's source is better when Vineflower reads Base, its superclass in another file.
+const BASE = "package demo.vf;\npublic class Base<T> { T value; public T get() { return value; } }\n";
+const DERIVED = `package demo.vf;
+public class Derived extends Base<String> {
+    int size() { String s = get(); return s.length(); }
+}
+`;
+
 const root = fs.mkdtempSync(path.join(os.tmpdir(), "brindle-vineflower-test-"));
 const classes = path.join(root, "classes 源码");
 const sockets = path.join(root, "sockets");
@@ -68,8 +76,17 @@ before(() => {
   const sources = path.join(root, "src", "demo", "vf");
   fs.mkdirSync(sources, { recursive: true });
   fs.writeFileSync(path.join(sources, "Outer.java"), OUTER);
+  const libraries = path.join(root, "libraries");
+  fs.mkdirSync(path.join(libraries, "demo", "vf"), { recursive: true });
+  fs.writeFileSync(path.join(libraries, "demo", "vf", "Base.java"), BASE);
+  fs.writeFileSync(path.join(libraries, "demo", "vf", "Derived.java"), DERIVED);
   const javac = spawnSync("javac", ["-encoding", "UTF-8", "-d", classes,
                                     path.join(sources, "Outer.java")], { encoding: "utf8" });
+  assert.equal(javac.status, 0, javac.stderr);
+  const javacLibraries = spawnSync("javac", ["-d", path.join(root, "tree"),
+                                    ...["Base", "Derived"].map((n) => path.join(libraries, "demo", "vf", `${n}.java`))],
+                                   { encoding: "utf8" });
+  assert.equal(javacLibraries.status, 0, javacLibraries.stderr);
   assert.equal(javac.status, 0, javac.stderr);
   fs.mkdirSync(sockets, { mode: 0o700 });
 });
@@ -160,6 +177,19 @@ describe("cold run", () => {
     assert.ok(run.out.toString().includes("$VF: Couldn't be decompiled"));
     assert.ok(run.out.toString().includes("case Add(Expr l, Expr r)") ||
               run.out.toString().includes("record Add"));
+  });
+
+  test("reads the other classes of the class's package tree as libraries", () => {
+    const inTree = path.join(root, "tree", "demo", "vf", "Derived.class");
+    const alone = path.join(root, "alone", "Derived.class");
+    fs.mkdirSync(path.dirname(alone));
+    fs.copyFileSync(inTree, alone);
+    const known = cold(inTree);
+    const unknown = cold(alone);
+    assert.equal(known.status, 0, known.err);
+    assert.equal(unknown.status, 0, unknown.err);
+    assert.match(known.out.toString(), /String \w+ = this\.get\(\);/);
+    assert.match(unknown.out.toString(), /String \w+ = \(String\)this\.get\(\);/);
   });
 
   test("every failure is one line on stderr and exit status 1, with nothing on stdout", () => {
