@@ -404,5 +404,10 @@ async function main() {
   if (options.keep) console.log(`results and <engine>.failures.txt files kept in ${work}`);
 }
 
-await main();
+try {
+  await main();
+} catch (error) {
+  process.stderr.write(`quality benchmark: ${error.message}\n`);
+  process.exit(1);
+}
 process.exit(0);
