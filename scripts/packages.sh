@@ -10,7 +10,10 @@ brindle_demo_packages=(
   qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
   xdg-utils shared-mime-info desktop-file-utils
   zlib1g-dev
+  nodejs
 )
+# npm comes with some builds of nodejs (which then conflict with Debian's npm package).
+command -v npm >/dev/null 2>&1 || brindle_demo_packages+=(npm)
 
 brindle_test_packages=(
   libgtest-dev libgmock-dev

@@ -57,6 +57,7 @@ trap 'rm -rf "$layout"' EXIT
 cmake --install build/linux --prefix "$layout/linux" >/dev/null
 cmake --install build/windows --prefix "$layout/windows" >/dev/null
 for file in linux/brindle linux/typebind linux/jad linux/jad-service.jar linux/brindle.png linux/classfile.png \
+            linux/vineflower/vineflower.mjs linux/vineflower/node_modules/@run-slicer/vf/vf.runtime.js \
             windows/Brindle.exe windows/Typebind.exe windows/README.txt windows/engine/Jad.exe \
             windows/engine/licenses/Apache-2.0.txt windows/engine/licenses/procyon-copyright.txt \
             windows/engine/licenses/jcommander-copyright.txt; do
