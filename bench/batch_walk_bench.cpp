@@ -3,11 +3,14 @@
 //   disk:      a real tree in a temporary folder through the host platform's folder search,
 //              folder creation and stale-result removal; engine runs return at once
 //   /bin/true: the same tree with /bin/true started and waited for as the engine
+//   jar:       a folder holding Debian's commons-lang3 jar, each class inside it extracted into
+//              a private temporary folder and its output folder made; engine runs return at once
 // Usage: batch_walk_bench [folders [files per folder]]   (default 40 x 100)
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -31,7 +34,10 @@ public:
     bool setCurrentDirectory(const std::string& folder) override {
         return host_.setCurrentDirectory(folder);
     }
-    bool runAndWait(const ProcessCommand&, ShowState) override { return true; }
+    // As if the engine ran and failed: the walk's whole work for a file, failure mark included.
+    ProcessOutcome runAndWait(const ProcessCommand&, ShowState) override {
+        return ProcessOutcome{true, 0, {}};
+    }
     bool start(const ProcessCommand& command, ShowState show) override {
         return host_.start(command, show);
     }
@@ -43,6 +49,12 @@ public:
     void createFolder(const std::string& path) override { host_.createFolder(path); }
     std::optional<FolderIdentity> folderIdentity(const std::string& path) override {
         return host_.folderIdentity(path);
+    }
+    PathKind kindOf(const std::string& path) override { return host_.kindOf(path); }
+    std::string createPrivateFolder() override { return host_.createPrivateFolder(); }
+    void removeFolderTree(const std::string& path) override { host_.removeFolderTree(path); }
+    std::optional<std::string> fileNameFromUtf8(std::string_view name) override {
+        return host_.fileNameFromUtf8(name);
     }
 
 private:
@@ -118,5 +130,16 @@ int main(int argc, char** argv) {
     NoEnginePlatform disk(hostPlatform());
     print("disk", best(3, [&] { return timeBatch(disk, source, output, "E "); }));
     print("/bin/true", timeBatch(hostPlatform(), source, output, "/bin/true "));
+
+    const char* debianJar = "/usr/share/java/commons-lang3.jar";
+    const std::string jars = temp.text() + "jars";
+    std::filesystem::create_directories(jars);
+    std::error_code error;
+    std::filesystem::copy_file(debianJar, jars + "/commons-lang3.jar", error);
+    if (error) {
+        std::fprintf(stderr, "no %s (libcommons-lang3-java): the jar run is left out\n", debianJar);
+        return 0;
+    }
+    print("jar", best(3, [&] { return timeBatch(disk, jars, temp.text() + "jar-out", "E "); }));
     return 0;
 }

@@ -2,7 +2,9 @@
 # Draws Brindle's two icons with ImageMagick and writes them to frontend/ui/icons:
 #   brindle.ico    the window and list icon: 16 x 16 in 256 colours and 48 x 48 in true colour
 #   classfile.ico  the class-file icon, 48 x 48 in true colour
+#   failed.ico     the list's mark of a class file that failed, 16 x 16 in 256 colours
 #   brindle.png, classfile.png  the same 48 x 48 images, installed beside the Linux programs
+#   failed.png     the same 16 x 16 mark, for the Linux list
 # The results are committed; run this again only after changing the drawing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,6 +46,14 @@ draw_class_file() {  # file
         "$1"
 }
 
+# A failure: a red disc with a white cross, plain enough to read at 16 pixels.
+draw_failed() {  # file
+    "$im" -size 16x16 xc:none -fill '#d12c2c' -stroke '#8c1515' -strokewidth 1 \
+        -draw "circle 7.5,7.5 7.5,0.5" \
+        -stroke white -strokewidth 2 -draw "line 5,5 10,10 line 10,5 5,10" \
+        "$1"
+}
+
 draw_program 16 "$work/program-16.png"
 draw_program 48 "$work/program-48.png"
 draw_class_file "$work/class-48.png"
@@ -53,3 +63,6 @@ draw_class_file "$work/class-48.png"
 "$im" "$work/class-48.png" -type TrueColorAlpha "$out/classfile.ico"
 cp "$work/program-48.png" "$out/brindle.png"
 cp "$work/class-48.png" "$out/classfile.png"
+draw_failed "$work/failed-16.png"
+"$im" "$work/failed-16.png" -background white -alpha remove -colors 256 -type Palette "$out/failed.ico"
+cp "$work/failed-16.png" "$out/failed.png"

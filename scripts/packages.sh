@@ -9,11 +9,15 @@ brindle_demo_packages=(
   default-jdk-headless procyon-decompiler
   qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
   xdg-utils shared-mime-info desktop-file-utils
+  zlib1g-dev
+  nodejs
 )
+# npm comes with some builds of nodejs (which then conflict with Debian's npm package).
+command -v npm >/dev/null 2>&1 || brindle_demo_packages+=(npm)
 
 brindle_test_packages=(
   libgtest-dev libgmock-dev
-  g++-mingw-w64-x86-64-posix wine wine64
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
   xvfb xauth imagemagick xdotool
   libfile-mimeinfo-perl libglib2.0-bin
   libcommons-lang3-java libcommons-collections4-java libguava-java libjackson2-databind-java

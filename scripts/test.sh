@@ -13,8 +13,8 @@ jobs=$(nproc)
 
 echo "== The cores include no platform header"
 if grep -rnE '#include *<(windows\.h|unistd\.h|dirent\.h|spawn\.h|fcntl\.h|signal\.h|poll\.h|sys/|Q)' \
-     frontend/core engine/core common --exclude-dir=posix --exclude-dir=win32; then
-  echo "frontend/core, engine/core and common (outside posix/ and win32/) must stay free of platform headers" >&2
+     frontend/core frontend/archive engine/core common --exclude-dir=posix --exclude-dir=win32; then
+  echo "frontend/core, frontend/archive, engine/core and common (outside posix/ and win32/) must stay free of platform headers" >&2
   exit 1
 fi
 
@@ -57,11 +57,25 @@ trap 'rm -rf "$layout"' EXIT
 cmake --install build/linux --prefix "$layout/linux" >/dev/null
 cmake --install build/windows --prefix "$layout/windows" >/dev/null
 for file in linux/brindle linux/typebind linux/jad linux/jad-service.jar linux/brindle.png linux/classfile.png \
-            windows/Brindle.exe windows/Typebind.exe; do
+            linux/vineflower/vineflower.mjs linux/vineflower/node_modules/@run-slicer/vf/vf.runtime.js \
+            windows/Brindle.exe windows/Typebind.exe windows/README.txt windows/engine/Jad.exe \
+            windows/engine/licenses/Apache-2.0.txt windows/engine/licenses/procyon-copyright.txt \
+            windows/engine/licenses/jcommander-copyright.txt; do
   [[ -f $layout/$file ]] || { echo "missing from the install: $file" >&2; exit 1; }
 done
 
 [[ -f build/windows/Brindle.zip ]] || { echo "missing: build/windows/Brindle.zip" >&2; exit 1; }
+# The zip holds the program folder as installed, the engine and its licences included.
+zipped=$(unzip -Z1 build/windows/Brindle.zip)
+for file in Brindle.exe Typebind.exe README.txt engine/Jad.exe engine/licenses/Apache-2.0.txt \
+            engine/licenses/procyon-copyright.txt engine/licenses/jcommander-copyright.txt; do
+  grep -qx "Brindle/$file" <<<"$zipped" || { echo "missing from Brindle.zip: $file" >&2; exit 1; }
+done
+# Jad.exe carries the service jar and the Procyon jars (its tests unpack and compare them).
+carried=$(stat -L -c %s /usr/share/java/procyon-{decompiler,compilertools,core,expressions,reflection}.jar \
+          /usr/share/java/jcommander.jar build/windows/engine/jad-service.jar | awk '{s += $1} END {print s}')
+(( $(stat -c %s build/windows/engine/Jad.exe) > carried )) \
+  || { echo "Jad.exe is smaller than the jars it must carry" >&2; exit 1; }
 
 echo "== Windows tests under Wine, on a virtual display"
 export WINEPREFIX="$layout/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \

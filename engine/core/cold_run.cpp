@@ -13,7 +13,8 @@ ColdRunBackend::ColdRunBackend(ProgramRunner& runner, ColdRunSetup setup)
 Outcome ColdRunBackend::decompile(DecompileJob& job) {
     RunRequest request;
     request.program = setup_.java;
-    request.args = coldRunArguments(setup_.classPath, job.classFile, setup_.serviceProgram);
+    request.args =
+        coldRunArguments(setup_.classPath, job.classFile, setup_.serviceProgram, setup_.javaOptions);
     request.env = setup_.env;
     request.timeout = std::max(
         std::chrono::milliseconds(0),

@@ -15,6 +15,7 @@ struct ColdRunSetup {
     std::string java;              // the java program, found
     std::string classPath;         // the Procyon jars and the service program if any, joined
     std::vector<std::string> env;  // java's whole environment
+    std::vector<std::string> javaOptions;  // the platform's own (coldRunArguments)
     bool serviceProgram = false;   // classPath holds the service program
 };
 

@@ -8,8 +8,10 @@ namespace {
 // No perf data file: a java ended on a time-out would leave it behind in the temporary folder.
 // Every exception keeps its stack trace: Procyon prints the trace of a method it cannot
 // decompile into the source, and a VM that has run the method often would otherwise drop it.
-std::vector<std::string> vmOptions() {
-    return {"-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow"};
+std::vector<std::string> vmOptions(const std::vector<std::string>& platformOptions) {
+    std::vector<std::string> options = {"-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow"};
+    options.insert(options.end(), platformOptions.begin(), platformOptions.end());
+    return options;
 }
 
 }  // namespace
@@ -24,8 +26,9 @@ std::string joinClassPath(const std::vector<std::string>& jars, char separator) 
 }
 
 std::vector<std::string> coldRunArguments(const std::string& classPath,
-                                          const std::string& classFile, bool serviceProgram) {
-    std::vector<std::string> args = vmOptions();
+                                          const std::string& classFile, bool serviceProgram,
+                                          const std::vector<std::string>& platformOptions) {
+    std::vector<std::string> args = vmOptions(platformOptions);
     if (serviceProgram) {
         args.insert(args.end(), {"-cp", classPath, std::string(kServiceClass), "--cold", classFile});
     } else {
@@ -35,8 +38,9 @@ std::vector<std::string> coldRunArguments(const std::string& classPath,
 }
 
 std::vector<std::string> serviceArguments(const std::string& classPath, const std::string& endpoint,
-                                          const std::string& key, const ServiceShape& shape) {
-    std::vector<std::string> args = vmOptions();
+                                          const std::string& key, const ServiceShape& shape,
+                                          const std::vector<std::string>& platformOptions) {
+    std::vector<std::string> args = vmOptions(platformOptions);
     const std::size_t heap = kServiceHeapBase + kServiceHeapPerDecompiler * shape.decompilers;
     args.insert(args.end(),
                 {"-XX:+UseParallelGC", "-Xmx" + std::to_string(heap / kMiB) + "m", "-cp", classPath,

@@ -20,9 +20,12 @@ std::string joinClassPath(const std::vector<std::string>& jars, char separator);
 
 // The arguments after the java program's name for a cold run on classFile: the service
 // program's one-shot mode when classPath holds it (serviceProgram), else Procyon's own
-// command line, whose stack traces in a source name its own frames.
+// command line, whose stack traces in a source name its own frames. platformOptions (what a
+// platform's java needs to print the same text, such as Windows' charset and line separator)
+// follow the engine's own VM options.
 std::vector<std::string> coldRunArguments(const std::string& classPath,
-                                          const std::string& classFile, bool serviceProgram);
+                                          const std::string& classFile, bool serviceProgram,
+                                          const std::vector<std::string>& platformOptions = {});
 
 // How a resident service works: its decompilers (0: the cores less one, at least one), the
 // results it may hold of class files decompiled ahead of a batch, its idle time.
@@ -35,6 +38,7 @@ struct ServiceShape {
 // The arguments after the java program's name for a resident service listening at endpoint
 // (classPath holds the service program too).
 std::vector<std::string> serviceArguments(const std::string& classPath, const std::string& endpoint,
-                                          const std::string& key, const ServiceShape& shape);
+                                          const std::string& key, const ServiceShape& shape,
+                                          const std::vector<std::string>& platformOptions = {});
 
 }  // namespace brindle::engine

@@ -34,6 +34,7 @@ constexpr std::array kTable{
         "not a class file (larger than {class-limit})"},
     Row{OutcomeKind::CannotStartJava, kFailed, true, "cannot start {detail}"},
     Row{OutcomeKind::JavaNotFound, kFailed, true, "java not found {detail}"},
+    Row{OutcomeKind::JavaTooOld, kFailed, true, "Java {n} or later is needed, found only {detail}"},
     Row{OutcomeKind::DecompilerNotFound, kFailed, true, "Procyon decompiler not found ({detail})"},
     Row{OutcomeKind::BackendUnusable, kFailed, true,
         "the decompiler service did not answer: {detail}"},

@@ -17,6 +17,7 @@ enum class OutcomeKind {
     ClassFileTooLarge,
     CannotStartJava,      // `detail`: "<java>: <why>"
     JavaNotFound,         // `detail`: "on PATH", "at <path>"
+    JavaTooOld,           // `number`: the release needed; `detail`: what was found
     DecompilerNotFound,   // `detail`: "missing <jar>", "empty class path"
     BackendUnusable,      // `detail`: why; another backend may decompile instead
     BadCommandLine,       // `detail`: what is wrong

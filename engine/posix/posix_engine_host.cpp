@@ -140,7 +140,7 @@ Outcome PosixEngineHost::offerBackends(const Settings& settings,
     std::vector<std::string> coldJars = jars;
     if (withServiceJar) coldJars.push_back(serviceJar);
     cold_ = std::make_unique<ColdRunBackend>(
-        runner_, ColdRunSetup{*java, joinClassPath(coldJars, ':'), env, withServiceJar});
+        runner_, ColdRunSetup{*java, joinClassPath(coldJars, ':'), env, {}, withServiceJar});
 
     ServiceProgram program;
     program.java = *java;

@@ -15,7 +15,8 @@ bool endsInSeparator(std::string_view text, const PathStyle& style) {
     return !text.empty() && lastSeparator(text, style) == text.size() - 1;
 }
 
-// The largest character boundary at or before limit.
+}  // namespace
+
 std::size_t boundaryAtOrBefore(std::string_view text, std::size_t limit, const PathStyle& style) {
     if (limit >= text.size()) return text.size();
     if (style.isLeadByte != nullptr) {
@@ -33,8 +34,6 @@ std::size_t boundaryAtOrBefore(std::string_view text, std::size_t limit, const P
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
     return cut;
 }
-
-}  // namespace
 
 std::string withoutTrailingSeparators(std::string_view text, const PathStyle& style) {
     while (text.size() > style.rootLength && endsInSeparator(text, style)) text.remove_suffix(1);
@@ -94,6 +93,28 @@ bool isClassFileName(std::string_view path, const PathStyle& style) {
     // The five bytes must be five characters: a trail byte that reads 'C' does not count.
     return std::string_view(upper).substr(start) == kSuffix &&
            boundaryAtOrBefore(upper, start, style) == start;
+}
+
+bool isArchiveName(std::string_view path, const PathStyle& style) {
+    constexpr std::size_t kSuffixSize = 4;
+    if (path.size() <= kSuffixSize) return false;
+    std::string suffix(path.substr(path.size() - kSuffixSize));
+    style.upperCase(suffix);
+    if (suffix != ".JAR" && suffix != ".WAR" && suffix != ".EAR" && suffix != ".ZIP") return false;
+    // The dot must be a character of its own, not the trail byte of a double-byte one, and
+    // something other than a separator must come before it.
+    const std::size_t dot = path.size() - kSuffixSize;
+    if (boundaryAtOrBefore(path, dot, style) != dot) return false;
+    const std::size_t separator = lastSeparator(path, style);
+    return separator == kNotFound ? dot > 0 : dot > separator + 1;
+}
+
+std::string archiveMirrorName(std::string_view archiveName,
+                              const std::function<bool(const std::string&)>& siblingExists) {
+    const std::string base = std::string(archiveName) + ".src";
+    std::string name = base;
+    for (int next = 1; siblingExists(name); ++next) name = base + "." + std::to_string(next);
+    return name;
 }
 
 std::string column0Text(std::string_view expectedFile, const PathStyle& style) {

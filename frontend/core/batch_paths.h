@@ -4,6 +4,7 @@
 // double-byte characters. "Root" means a text of style.rootLength bytes ("C:\" or "/").
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,10 @@ namespace brindle {
 
 // Column 0 of a list row holds at most this many bytes.
 inline constexpr std::size_t kColumn0Limit = 199;
+
+// The largest position at or before limit where a character of text begins (text.size() when
+// limit is past its end).
+std::size_t boundaryAtOrBefore(std::string_view text, std::size_t limit, const PathStyle& style);
 
 // text less any trailing separators, but never shorter than a root ("C:\src\" -> "C:\src",
 // "C:\" stays, "//" -> "/").
@@ -40,6 +45,16 @@ std::vector<std::string> folderLevels(std::string_view path, const PathStyle& st
 // A class file is one whose path, upper-cased by the platform's rules, is longer than five
 // bytes and ends in the five single-byte characters "CLASS" (Foo.class, Foo.CLASS, myclass).
 bool isClassFileName(std::string_view path, const PathStyle& style);
+
+// An archive the batch walks like a folder: a name that ends, in any letter case, in ".jar",
+// ".war", ".ear" or ".zip", with something before the dot.
+bool isArchiveName(std::string_view path, const PathStyle& style);
+
+// The name of the folder an archive's sources go to: the archive's name and ".src"
+// ("foo.jar" -> "foo.jar.src"), or, while that name is taken by a sibling in the source,
+// the first free one of "foo.jar.src.1", "foo.jar.src.2", ...
+std::string archiveMirrorName(std::string_view archiveName,
+                              const std::function<bool(const std::string&)>& siblingExists);
 
 // Column 0 of the row for an expected output file: its text after the last separator, cut to
 // kColumn0Limit bytes without splitting a character.

@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 #include "core/batch_paths.h"
 #include "core/engine_command.h"
@@ -43,6 +44,10 @@ bool BatchWalker::start() {
     state_.sourceRootLength = static_cast<std::int32_t>(
         sourceRoot_.size() < kLengthLimit ? sourceRoot_.size() : kLengthLimit);
 
+    {
+        const std::lock_guard lock(scratchMutex_);
+        abandoned_ = false;
+    }
     state_.runFlag.store(1);
     state_.producedFiles.clear();
     sink_.setStartCommandText(texts_.stopBatch);
@@ -71,19 +76,43 @@ bool BatchWalker::running() const {
     return running_.load();
 }
 
+void BatchWalker::abandon() {
+    stop();
+    const std::lock_guard lock(scratchMutex_);
+    abandoned_ = true;
+    for (const std::string& folder : scratchFolders_) platform_.removeFolderTree(folder);
+    scratchFolders_.clear();
+}
+
 void BatchWalker::wait() {
     if (worker_.joinable()) worker_.join();
 }
 
 void BatchWalker::work() {
     state_.producedCount.store(0);
+    failed_ = 0;
+    engineMissing_.clear();
     sink_.deleteAllRows();
+    const PathStyle& style = platform_.pathStyle();
     // No source folder chosen: nothing to walk (an empty text would otherwise name the root).
-    if (!sourceRoot_.empty()) walk(topFolderText(sourceRoot_, platform_.pathStyle()));
+    if (!sourceRoot_.empty()) {
+        // An archive chosen as the source puts its sources straight into the output folder.
+        if (isArchiveName(sourceRoot_, style) &&
+            platform_.kindOf(sourceRoot_) == PathKind::File) {
+            walkArchive(sourceRoot_, withTrailingSeparator(outputFolder_, style), 0, nullptr);
+        } else {
+            walk(topFolderText(sourceRoot_, style));
+        }
+    }
 
     std::string message(texts_.batchDonePrefix);
-    message.append(std::to_string(state_.producedCount.load()));
+    message.append(std::to_string(state_.producedCount.load() - failed_));
     message.append(texts_.batchDoneSuffix);
+    if (failed_ > 0) {
+        message.append("\n").append(texts_.failedCountPrefix).append(std::to_string(failed_));
+        message.append(texts_.failedCountSuffix);
+    }
+    if (!engineMissing_.empty()) message.append("\n").append(engineMissing_);
     sink_.enableButton(FolderButton::Source, true);
     sink_.enableButton(FolderButton::Output, true);
     ending_.store(true);
@@ -106,7 +135,7 @@ void BatchWalker::walk(const std::string& folder) {
     if (!search) return;
 
     FolderEntry entry;
-    while (state_.runFlag.load() != 0 && search->next(entry)) {
+    while (goingOn() && search->next(entry)) {
         if (entry.name == "." || entry.name == "..") continue;
         std::string path(folder);
         path.append(entry.name);
@@ -114,13 +143,16 @@ void BatchWalker::walk(const std::string& folder) {
             if (isOutputFolder(path)) continue;
             std::string target = withTrailingSeparator(outputFolder_, style);
             target.append(relativePart(path, rootLength, style));
-            for (const std::string& level : folderLevels(target, style)) {
-                platform_.createFolder(level);
-            }
+            makeFolders(target);
             path += style.separator;
             walk(path);
         } else if (isClassFileName(path, style)) {
             decompileOne(path, mirrored);
+        } else if (isArchiveName(path, style)) {
+            const std::string name = archiveMirrorName(entry.name, [&](const std::string& sibling) {
+                return platform_.kindOf(folder + sibling) != PathKind::Missing;
+            });
+            walkArchive(path, mirrored + name + style.separator, 0, nullptr);
         }
     }
 }
@@ -135,20 +167,55 @@ bool BatchWalker::isOutputFolder(const std::string& folder) {
     return platform_.folderIdentity(folder) == outputIdentity_;
 }
 
-void BatchWalker::decompileOne(const std::string& classPath, const std::string& mirrored) {
-    const PathStyle& style = platform_.pathStyle();
-    const ProcessCommand command = batchEngineCommand(enginePath_, classPath, mirrored, style);
-    const std::string expected = expectedOutputFile(mirrored, baseName(classPath, style), style);
+void BatchWalker::makeFolders(const std::string& folder) {
+    for (const std::string& level : folderLevels(folder, platform_.pathStyle())) {
+        platform_.createFolder(level);
+    }
+}
 
+bool BatchWalker::goingOn() const {
+    return state_.runFlag.load() != 0 && engineMissing_.empty();
+}
+
+std::int32_t BatchWalker::listRow(const std::string& expected) {
+    const PathStyle& style = platform_.pathStyle();
     removeStaleResult(platform_, expected);
     state_.producedFiles.append(expected);
     const std::int32_t row = state_.producedCount.load();
     sink_.insertRow(row, column0Text(expected, style));
     sink_.setColumn1(row, column1Text(expected, style));
-    // An engine that cannot be started or that fails is not reported: the row and the count
-    // stand for a file handed over, not for one written.
-    platform_.runAndWait(command, ShowState::Hidden);
+    return row;
+}
+
+void BatchWalker::markFailed(std::int32_t row, std::string reason) {
+    ++failed_;
+    state_.producedFiles.markFailed(static_cast<std::size_t>(row), std::move(reason));
+    sink_.markFailed(row);
+}
+
+void BatchWalker::decompileOne(const std::string& classPath, const std::string& mirrored) {
+    const PathStyle& style = platform_.pathStyle();
+    const ProcessCommand command = batchEngineCommand(enginePath_, classPath, mirrored, style);
+    const std::string expected = expectedOutputFile(mirrored, baseName(classPath, style), style);
+
+    // The row and its entry are there while the engine runs; the count follows the run.
+    const std::int32_t row = listRow(expected);
+    const ProcessOutcome outcome = platform_.runAndWait(command, ShowState::Hidden);
     state_.producedCount.fetch_add(1);
+    if (std::optional<std::string> failure =
+            engineFailure(platform_, command, outcome, expected, texts_)) {
+        // Every later file would fail the same way: the batch ends here.
+        if (!outcome.started) engineMissing_ = *failure;
+        markFailed(row, std::move(*failure));
+    }
+}
+
+void BatchWalker::listUnreadable(const std::string& classPath, const std::string& mirrored) {
+    const PathStyle& style = platform_.pathStyle();
+    const std::int32_t row =
+        listRow(expectedOutputFile(mirrored, baseName(classPath, style), style));
+    state_.producedCount.fetch_add(1);
+    markFailed(row, texts_.entryUnreadable);
 }
 
 }  // namespace brindle

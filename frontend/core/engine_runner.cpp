@@ -10,8 +10,23 @@ void removeStaleResult(Platform& platform, const std::string& path) {
     platform.deleteFile(path);
 }
 
-void decompileAndShow(Platform& platform, const FrontEndState& state,
-                             std::string_view classArgument) {
+std::optional<std::string> engineFailure(Platform& platform, const ProcessCommand& command,
+                                         const ProcessOutcome& outcome,
+                                         const std::string& expectedFile, const Texts& texts) {
+    if (!outcome.started) {
+        std::string reason(texts.engineMissing);
+        if (!command.argv.empty()) reason += command.argv.front();
+        return reason;
+    }
+    if (outcome.exitCode == 0 && platform.kindOf(expectedFile) == PathKind::File) {
+        return std::nullopt;
+    }
+    if (!outcome.errorLine.empty()) return outcome.errorLine;
+    return std::string(texts.noSourceWritten);
+}
+
+std::optional<std::string> decompileAndShow(Platform& platform, const FrontEndState& state,
+                                            const Texts& texts, std::string_view classArgument) {
     const PathStyle& style = platform.pathStyle();
     const ProcessCommand engine =
         singleFileEngineCommand(state.enginePath, classArgument, state.outputFolder, style);
@@ -19,10 +34,19 @@ void decompileAndShow(Platform& platform, const FrontEndState& state,
         expectedOutputFile(state.outputFolder, baseName(classArgument, style), style);
 
     removeStaleResult(platform, expected);
-    // An engine that cannot be started or that fails is not reported: the viewer then shows
-    // its own answer for a missing file.
-    platform.runAndWait(engine, ShowState::Hidden);
+    const ProcessOutcome outcome = platform.runAndWait(engine, ShowState::Hidden);
+    if (std::optional<std::string> failure =
+            engineFailure(platform, engine, outcome, expected, texts)) {
+        std::string_view classFile = classArgument;
+        if (classFile.size() >= 2 && classFile.front() == '"' && classFile.back() == '"') {
+            classFile = classFile.substr(1, classFile.size() - 2);
+        }
+        std::string message(texts.decompileFailed);
+        message.append(classFile).append("\n").append(*failure);
+        return message;
+    }
     platform.start(commandWithTarget(state.viewerCommand, expected), ShowState::Maximized);
+    return std::nullopt;
 }
 
 }  // namespace brindle

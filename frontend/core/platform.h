@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/path_style.h"
 #include "core/process_command.h"
@@ -22,6 +23,16 @@ struct PlatformDefaults {
     const char* engineName;     // "Jad.exe"
     const char* registrarName;  // "Typebind.exe"
 };
+
+// How a process that was waited for ended.
+struct ProcessOutcome {
+    bool started = false;   // false: it could not be started at all
+    int exitCode = 0;       // its exit status; -1 when it ended otherwise (a signal)
+    std::string errorLine;  // its first non-empty line on standard error, trimmed; may be empty
+};
+
+// What a path leads to, links followed. Other: a device, a pipe, a socket.
+enum class PathKind { Missing, File, Folder, Other };
 
 struct FolderEntry {
     std::string name;
@@ -58,9 +69,10 @@ public:
     virtual std::string programPath() = 0;
     virtual bool setCurrentDirectory(const std::string& folder) = 0;
 
-    // Starts the command as a new process and blocks until it ends. False when it could not be
-    // started.
-    virtual bool runAndWait(const ProcessCommand& command, ShowState show) = 0;
+    // Starts the command as a new process, hidden from view and without a console window of its
+    // own, and blocks until it ends. Its standard error is collected through a pipe (whatever it
+    // writes there, however much, is read while it runs).
+    virtual ProcessOutcome runAndWait(const ProcessCommand& command, ShowState show) = 0;
     // Starts the command and returns at once. False when it could not be started.
     virtual bool start(const ProcessCommand& command, ShowState show) = 0;
 
@@ -76,6 +88,17 @@ public:
     // The identity of the folder at path, links followed; nothing when no folder is there or
     // it cannot be opened.
     virtual std::optional<FolderIdentity> folderIdentity(const std::string& path) = 0;
+
+    virtual PathKind kindOf(const std::string& path) = 0;
+    // A new, empty folder below the system's temporary folder that only the current user may
+    // enter: its path, without a trailing separator, or empty when none could be made.
+    virtual std::string createPrivateFolder() = 0;
+    // Removes the folder and everything in it. Links inside are removed, never followed.
+    virtual void removeFolderTree(const std::string& path) = 0;
+    // The platform's spelling of one file or folder name given in UTF-8 (an archive entry's),
+    // or nothing when no file on this platform can carry that name: a character the ANSI code
+    // page lacks, or a name Windows reserves (CON, "a:b", a trailing dot).
+    virtual std::optional<std::string> fileNameFromUtf8(std::string_view name) = 0;
 };
 
 }  // namespace brindle

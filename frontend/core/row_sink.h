@@ -25,6 +25,9 @@ public:
     virtual void insertRow(std::int32_t index, const std::string& column0) = 0;
     // Called on the worker thread.
     virtual void setColumn1(std::int32_t index, const std::string& text) = 0;
+    // Shows the list's second image, the failure mark, on the row at index; its texts stay.
+    // Called on the worker thread.
+    virtual void markFailed(std::int32_t index) = 0;
     // The walker always changes the source-folder button first, then the output-folder button.
     // Called on the GUI thread by start(), on the worker thread at the end of a batch.
     virtual void enableButton(FolderButton button, bool enabled) = 0;

@@ -1,5 +1,6 @@
 #include "core/window_commands.h"
 
+#include "core/batch_paths.h"
 #include "core/engine_command.h"
 #include "core/settings_files.h"
 
@@ -31,6 +32,23 @@ bool openOutputFolder(Platform& platform, const FrontEndState& state) {
 bool startRegistrar(Platform& platform, const std::string& programFolder) {
     return platform.start(programCommand(programFolder + platform.defaults().registrarName),
                           ShowState::Hidden);
+}
+
+bool isSourceChoice(Platform& platform, const std::string& path) {
+    switch (platform.kindOf(path)) {
+    case PathKind::Folder:
+        return true;
+    case PathKind::File:
+        return isArchiveName(path, platform.pathStyle());
+    default:
+        return false;
+    }
+}
+
+bool applySourceChoice(Platform& platform, FrontEndState& state, const std::string& path) {
+    if (!isSourceChoice(platform, path)) return false;
+    state.sourceFolder = path;
+    return true;
 }
 
 void applyViewerChoice(FrontEndState& state, const std::string& programFolder,
@@ -70,6 +88,17 @@ bool openProducedFile(Platform& platform, const FrontEndState& state, int select
     if (!file) return false;
     return platform.start(commandWithTarget(state.viewerCommand + ' ', *file),
                           ShowState::Maximized);
+}
+
+std::optional<std::string> openOrExplainRow(Platform& platform, const FrontEndState& state,
+                                            int selectionMark) {
+    if (producedFileAt(state, selectionMark)) {
+        std::optional<std::string> failure =
+            state.producedFiles.failureAt(static_cast<std::size_t>(selectionMark));
+        if (failure) return failure;
+    }
+    openProducedFile(platform, state, selectionMark);
+    return std::nullopt;
 }
 
 }  // namespace brindle

@@ -31,6 +31,15 @@ bool openOutputFolder(Platform& platform, const FrontEndState& state);
 // 1002: the registrar beside the program, started by its unquoted path, hidden, not waited for.
 bool startRegistrar(Platform& platform, const std::string& programFolder);
 
+// What the source can be: a folder, or an archive (a file named .jar, .war, .ear or .zip, in
+// any letter case). The source chooser offers only these.
+bool isSourceChoice(Platform& platform, const std::string& path);
+
+// 1006, or a folder or file dropped on the window: a path that isSourceChoice becomes the source
+// folder; anything else changes nothing. True when it did. The window refuses a drop while a
+// batch runs, as it disables 1006.
+bool applySourceChoice(Platform& platform, FrontEndState& state, const std::string& path);
+
 // 1001: a confirmed, non-empty viewer choice is written to ShellApp.ini and becomes the viewer
 // command (without a trailing blank). An empty choice changes nothing.
 void applyViewerChoice(FrontEndState& state, const std::string& programFolder,
@@ -58,5 +67,11 @@ std::optional<std::string> producedFileAt(const FrontEndState& state, int select
 // Starts the viewer command + " " + the file of the row at the selection mark, maximized,
 // without waiting. False when there was nothing to open or it could not be started.
 bool openProducedFile(Platform& platform, const FrontEndState& state, int selectionMark);
+
+// Double-click on the list: as openProducedFile, except for a row whose class file failed, where
+// nothing is started and the reason to show is returned (owned by the window, captioned
+// "系统提示").
+std::optional<std::string> openOrExplainRow(Platform& platform, const FrontEndState& state,
+                                            int selectionMark);
 
 }  // namespace brindle

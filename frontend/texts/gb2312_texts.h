@@ -82,5 +82,17 @@
 #define BRINDLE_TEXT_OK "\xc8\xb7\xb6\xa8"
 // the registrar's name of the class-file type: "Java程序文件"
 #define BRINDLE_TEXT_FILE_TYPE_NAME "Java\xb3\xcc\xd0\xf2\xce\xc4\xbc\xfe"
+// completion message, second line, before the count: "其中 "
+#define BRINDLE_TEXT_FAILED_COUNT_PREFIX "\xc6\xe4\xd6\xd0 "
+// completion message, second line, after the count: " 个文件反编译失败。"
+#define BRINDLE_TEXT_FAILED_COUNT_SUFFIX " \xb8\xf6\xce\xc4\xbc\xfe\xb7\xb4\xb1\xe0\xd2\xeb\xca\xa7\xb0\xdc\xa1\xa3"
+// single-file mode, before the class file that failed: "反编译失败："
+#define BRINDLE_TEXT_DECOMPILE_FAILED "\xb7\xb4\xb1\xe0\xd2\xeb\xca\xa7\xb0\xdc\xa3\xba"
+// before the path of an engine that cannot be started: "无法启动反编译引擎："
+#define BRINDLE_TEXT_ENGINE_MISSING "\xce\xde\xb7\xa8\xc6\xf4\xb6\xaf\xb7\xb4\xb1\xe0\xd2\xeb\xd2\xfd\xc7\xe6\xa3\xba"
+// why a class failed when the engine said nothing: "反编译引擎没有生成源文件"
+#define BRINDLE_TEXT_NO_SOURCE_WRITTEN "\xb7\xb4\xb1\xe0\xd2\xeb\xd2\xfd\xc7\xe6\xc3\xbb\xd3\xd0\xc9\xfa\xb3\xc9\xd4\xb4\xce\xc4\xbc\xfe"
+// a class that could not be taken out of its archive: "无法从压缩包中取出此文件"
+#define BRINDLE_TEXT_ENTRY_UNREADABLE "\xce\xde\xb7\xa8\xb4\xd3\xd1\xb9\xcb\xf5\xb0\xfc\xd6\xd0\xc8\xa1\xb3\xf6\xb4\xcb\xce\xc4\xbc\xfe"
 
 #endif

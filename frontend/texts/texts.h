@@ -46,7 +46,13 @@ namespace brindle {
     X(aboutContact, ABOUT_CONTACT) \
     X(homePage, HOME_PAGE) \
     X(ok, OK) \
-    X(fileTypeName, FILE_TYPE_NAME)
+    X(fileTypeName, FILE_TYPE_NAME) \
+    X(failedCountPrefix, FAILED_COUNT_PREFIX) \
+    X(failedCountSuffix, FAILED_COUNT_SUFFIX) \
+    X(decompileFailed, DECOMPILE_FAILED) \
+    X(engineMissing, ENGINE_MISSING) \
+    X(noSourceWritten, NO_SOURCE_WRITTEN) \
+    X(entryUnreadable, ENTRY_UNREADABLE)
 
 struct Texts {
 #define BRINDLE_TEXT_FIELD(field, macro) const char* field;

@@ -43,5 +43,11 @@
 #define BRINDLE_TEXT_HOME_PAGE "https://brindle.example"  // 1018: the home page, opened on a click
 #define BRINDLE_TEXT_OK "确定"  // 1014 in the About box
 #define BRINDLE_TEXT_FILE_TYPE_NAME "Java程序文件"  // the registrar's name of the class-file type
+#define BRINDLE_TEXT_FAILED_COUNT_PREFIX "其中 "  // completion message, second line, before the count
+#define BRINDLE_TEXT_FAILED_COUNT_SUFFIX " 个文件反编译失败。"  // completion message, second line, after the count
+#define BRINDLE_TEXT_DECOMPILE_FAILED "反编译失败："  // single-file mode, before the class file that failed
+#define BRINDLE_TEXT_ENGINE_MISSING "无法启动反编译引擎："  // before the path of an engine that cannot be started
+#define BRINDLE_TEXT_NO_SOURCE_WRITTEN "反编译引擎没有生成源文件"  // why a class failed when the engine said nothing
+#define BRINDLE_TEXT_ENTRY_UNREADABLE "无法从压缩包中取出此文件"  // a class that could not be taken out of its archive
 
 #endif

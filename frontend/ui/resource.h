@@ -8,9 +8,10 @@
 #define IDD_BRINDLE_DIALOG 102
 
 // Icons: the window and list icon, then the class-file icon (the program's second icon,
-// which the file association points to as ",1")
+// which the file association points to as ",1"), then the list's mark of a failed file
 #define IDR_MAINFRAME 128
 #define IDI_CLASSFILE 133
+#define IDI_FAILED 134
 
 // Main window
 #define IDC_VIEW_DEFAULT_OUTPUT 1000

@@ -232,6 +232,43 @@ TEST(BatchInMemory, AnOutputFolderBesideTheSourceIsNoneOfItsFolders) {
     }
 }
 
+TEST(BatchInMemory, FailedFilesAreMarkedAndCountedApart) {
+    for (const PathStyle* style : {&kWindows, &kLinux}) {
+        const std::string sep(1, style->separator);
+        const std::string src = style == &kWindows ? "C:\\src" : "/src";
+        const std::string out = style == &kWindows ? "D:\\out" : "/out";
+        Batch batch(*style);
+        for (const char* name : {"A.class", "B.class", "C.class"}) batch.platform.addFile(src + sep + name);
+        batch.platform.failing = {src + sep + "B.class"};
+        batch.run(src, out);
+
+        std::vector<Row> rows = batch.sink.rows();
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(rows[1], (Row{"B.java", out, true}));
+        EXPECT_FALSE(rows[0].failed || rows[2].failed);
+        // The engine's own line is kept for the row; the others have none.
+        EXPECT_EQ(batch.state.producedFiles.failureAt(1), "cannot decompile " + src + sep + "B.class");
+        EXPECT_EQ(batch.state.producedFiles.failureAt(0), std::nullopt);
+        EXPECT_EQ(batch.state.producedCount.load(), 3);
+        EXPECT_EQ(batch.lastMessage(), doneMessage(hostTexts(), 2, 1));
+    }
+}
+
+TEST(BatchInMemory, AnEngineThatCannotStartEndsTheBatchAtTheFirstFile) {
+    Batch batch(kWindows);
+    batch.state.enginePath = "C:\\WINDOWS\\Jad.exe ";
+    for (const char* name : {"A.class", "sub\\B.class", "C.class"}) batch.platform.addFile("C:\\src\\" + std::string(name));
+    batch.platform.engineMissing = true;
+    batch.run("C:\\src", "D:\\out");
+
+    const std::string missing = std::string(hostTexts().engineMissing) + "C:\\WINDOWS\\Jad.exe";
+    EXPECT_EQ(batch.platform.runs.size(), 1u);
+    EXPECT_EQ(batch.sink.rows(), (std::vector<Row>{{"A.java", "D:\\out", true}}));
+    EXPECT_EQ(batch.state.producedFiles.failureAt(0), missing);
+    // Said once: one failed file, and why.
+    EXPECT_EQ(batch.lastMessage(), doneMessage(hostTexts(), 0, 1, missing));
+}
+
 TEST(BatchInMemory, NoSourceFolderWalksNothing) {
     Batch batch(kLinux);
     batch.platform.addFile("/Foo.class");

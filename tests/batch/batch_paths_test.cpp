@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "core/path_styles.h"
 
 namespace brindle {
@@ -118,6 +122,42 @@ TEST(BatchPaths, ClassFileTestLooksAtTheLastFiveCharacters) {
     for (const ClassFileCase& c : cases) {
         EXPECT_EQ(isClassFileName(c.path, *c.style), c.isClassFile) << c.path;
     }
+}
+
+struct ArchiveCase {
+    const PathStyle* style;
+    std::string path;
+    bool isArchive;
+};
+
+TEST(BatchPaths, ArchivesByNameAndTheFoldersTheirSourcesGoTo) {
+    const ArchiveCase cases[] = {
+        {&kWindows, "C:\\s\\foo.jar", true},
+        {&kWindows, "C:\\s\\app.WAR", true},
+        {&kWindows, "C:\\s\\x.Ear", true},
+        {&kWindows, "x.zip", true},
+        {&kWindows, "C:\\s\\.jar", false},  // nothing before the dot
+        {&kWindows, ".jar", false},
+        {&kWindows, "C:\\s\\foo.jar.bak", false},
+        {&kWindows, "C:\\s\\foojar", false},
+        {&kWindows, "C:\\s\\foo.tar", false},
+        // 0x81 0x2E: the dot is the trail byte of a double-byte character.
+        {&kWindows, "C:\\s\\\x81.jar", false},
+        {&kLinux, "/s/\xe5\x8c\x85.jar", true},  // 包.jar
+        {&kLinux, "/s/lib.JAR", true},
+        {&kLinux, "/s/.zip", false},
+        {&kLinux, "/s/x.jar/", false},
+    };
+    for (const ArchiveCase& c : cases) {
+        EXPECT_EQ(isArchiveName(c.path, *c.style), c.isArchive) << c.path;
+    }
+
+    const std::vector<std::string> taken{"foo.jar.src", "foo.jar.src.1", "bar.jar.src.1"};
+    const auto isTaken = [&](const std::string& name) {
+        return std::find(taken.begin(), taken.end(), name) != taken.end();
+    };
+    EXPECT_EQ(archiveMirrorName("bar.jar", isTaken), "bar.jar.src");
+    EXPECT_EQ(archiveMirrorName("foo.jar", isTaken), "foo.jar.src.2");
 }
 
 struct ColumnCase {

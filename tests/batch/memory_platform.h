@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,11 +43,22 @@ public:
     std::string programPath() override { return {}; }
     bool setCurrentDirectory(const std::string&) override { return true; }
 
-    bool runAndWait(const ProcessCommand& command, ShowState show) override {
+    // The engine writes <-d folder><separator><base name>.java, as the real one does, unless
+    // the class file is one of failing (then it ends with status 1 and says why) or the engine
+    // is missing.
+    ProcessOutcome runAndWait(const ProcessCommand& command, ShowState show) override {
         if (recording) runs.push_back(command);
         hidden = hidden && show == ShowState::Hidden;
         if (onRun) onRun(command);
-        return true;
+        if (engineMissing) return {};
+        const std::string& classFile = command.argv.back();
+        if (failing.count(classFile) != 0) return {true, 1, "cannot decompile " + classFile};
+        std::string folder;
+        for (const std::string& argument : command.argv) {
+            if (argument.rfind("-d", 0) == 0) folder = argument.substr(2);
+        }
+        written.insert(key(folder + style_.separator + baseName(classFile, style_) + ".java"));
+        return {true, 0, {}};
     }
     bool start(const ProcessCommand& command, ShowState show) override {
         if (recording) starts.push_back({command, show});
@@ -75,12 +87,38 @@ public:
         if (folder == folders_.end()) return std::nullopt;
         return FolderIdentity{1, folder->second.index};
     }
+    // Archives live on real disks only: nothing in memory opens as one.
+    PathKind kindOf(const std::string& path) override {
+        const std::string full = key(path);
+        if (folders_.count(full) != 0) return PathKind::Folder;
+        if (written.count(full) != 0) return PathKind::File;
+        const std::size_t separator = lastSeparator(full, style_);
+        if (separator == kNotFound) return PathKind::Missing;
+        std::string parent = full.substr(0, separator);
+        if (parent.size() < style_.rootLength) parent += style_.separator;
+        const auto folder = folders_.find(parent);
+        if (folder == folders_.end()) return PathKind::Missing;
+        for (const FolderEntry& entry : folder->second.entries) {
+            std::string name = entry.name;
+            if (style_.caseBlindNames) style_.upperCase(name);
+            if (!entry.isDirectory && name == full.substr(separator + 1)) return PathKind::File;
+        }
+        return PathKind::Missing;
+    }
+    std::string createPrivateFolder() override { return {}; }
+    void removeFolderTree(const std::string&) override {}
+    std::optional<std::string> fileNameFromUtf8(std::string_view name) override {
+        return std::string(name);
+    }
 
     bool recording = true;  // the benchmark turns the records off
     std::vector<ProcessCommand> runs;
     std::vector<std::pair<ProcessCommand, ShowState>> starts;
     std::vector<std::string> cleared, deleted, patterns, created;
     bool hidden = true;  // every engine run was hidden
+    std::set<std::string> failing;  // class files the engine fails on
+    bool engineMissing = false;     // no engine run can be started
+    std::set<std::string> written;  // the keys of the files the engine wrote
     std::function<void(const std::string& pattern)> onFindFirst;
     std::function<void(const ProcessCommand&)> onRun;
 

@@ -16,6 +16,7 @@ namespace brindle::testing {
 struct Row {
     std::string column0;
     std::string column1;
+    bool failed = false;
     bool operator==(const Row&) const = default;
 };
 
@@ -33,7 +34,7 @@ public:
                 calls_.push_back("bad row index " + std::to_string(index));
                 return;
             }
-            rows_.insert(rows_.begin() + index, Row{column0, {}});
+            rows_.insert(rows_.begin() + index, Row{column0, {}, false});
         }
         if (onInsertRow) onInsertRow(column0);
     }
@@ -44,6 +45,14 @@ public:
             return;
         }
         rows_[static_cast<std::size_t>(index)].column1 = text;
+    }
+    void markFailed(std::int32_t index) override {
+        const std::lock_guard lock(mutex_);
+        if (index < 0 || static_cast<std::size_t>(index) >= rows_.size()) {
+            calls_.push_back("bad row index " + std::to_string(index));
+            return;
+        }
+        rows_[static_cast<std::size_t>(index)].failed = true;
     }
     void enableButton(FolderButton button, bool enabled) override {
         const std::lock_guard lock(mutex_);
@@ -80,10 +89,17 @@ private:
     std::vector<std::string> calls_;
 };
 
-// The call the sink records for the completion message of a batch that handed over count files.
-inline std::string doneMessage(const Texts& texts, int count) {
+// The call the sink records for the completion message of a batch that created count files and
+// saw failed others fail; then, when the engine could not be started, why.
+inline std::string doneMessage(const Texts& texts, int count, int failed = 0,
+                               const std::string& engineMissing = {}) {
     std::string call("message ");
     call.append(texts.batchDonePrefix).append(std::to_string(count)).append(texts.batchDoneSuffix);
+    if (failed > 0) {
+        call.append("\n").append(texts.failedCountPrefix).append(std::to_string(failed));
+        call.append(texts.failedCountSuffix);
+    }
+    if (!engineMissing.empty()) call.append("\n").append(engineMissing);
     call.append(" | ").append(texts.systemNotice);
     return call;
 }

@@ -47,6 +47,9 @@ TEST(Texts, LinuxTableHoldsTheTextsAsShown) {
     EXPECT_STREQ(utf8Texts().outputTooLong, "不能选取过长的路径作为源代码输出路径");
     EXPECT_STREQ(utf8Texts().aboutCaption, "本于本软件");
     EXPECT_STREQ(utf8Texts().fileTypeName, "Java程序文件");
+    EXPECT_STREQ(utf8Texts().failedCountPrefix, "其中 ");
+    EXPECT_STREQ(utf8Texts().failedCountSuffix, " 个文件反编译失败。");
+    EXPECT_STREQ(utf8Texts().decompileFailed, "反编译失败：");
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ DecompileJob job() {
 
 TEST(ColdRun, RunsProcyonsCommandLineWithinWhatIsLeftOfTheBudget) {
     FakeRunner runner(ended(Ending::Exited, 0, "class A {}\n"));
-    ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar:/q.jar", {"LC_ALL=C.UTF-8"}});
+    ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar:/q.jar", {"LC_ALL=C.UTF-8"}, {"@/opts"}});
     DecompileJob j = job();
     const Outcome outcome = cold.decompile(j);
     EXPECT_EQ(outcome.kind, OutcomeKind::Source);
@@ -40,9 +40,9 @@ TEST(ColdRun, RunsProcyonsCommandLineWithinWhatIsLeftOfTheBudget) {
     const RunRequest& request = runner.requests[0];
     EXPECT_EQ(request.program, "/usr/bin/java");
     EXPECT_EQ(request.args,
-              (std::vector<std::string>{"-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow", "-cp",
-                                        "/p.jar:/q.jar", "com.strobel.decompiler.DecompilerDriver",
-                                        "/in/A.class"}));
+              (std::vector<std::string>{"-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow", "@/opts",
+                                        "-cp", "/p.jar:/q.jar",
+                                        "com.strobel.decompiler.DecompilerDriver", "/in/A.class"}));
     EXPECT_EQ(request.env, std::vector<std::string>{"LC_ALL=C.UTF-8"});
     EXPECT_LE(request.timeout, std::chrono::seconds(30));
     EXPECT_GT(request.timeout, std::chrono::seconds(25));
@@ -55,7 +55,7 @@ TEST(ColdRun, TheServiceProgramsColdModeWhenThereIsOne) {
         SCOPED_TRACE(status);
         FakeRunner runner(ended(Ending::Exited, status, status == 0 ? "class A {}\n" : "",
                                 status == 0 ? "" : "!!! ERROR: Failed to load class /in/A.class.\n"));
-        ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar:/jad-service.jar", {}, true});
+        ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar:/jad-service.jar", {}, {}, true});
         DecompileJob j = job();
         const Outcome outcome = cold.decompile(j);
         EXPECT_EQ(outcome.kind, kind);
@@ -94,7 +94,7 @@ TEST(ColdRun, EachEndingBecomesItsOutcome) {
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.kind));
         FakeRunner runner(c.run);
-        ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar", {}});
+        ColdRunBackend cold(runner, {"/usr/bin/java", "/p.jar", {}, {}});
         DecompileJob j = job();
         const Outcome outcome = cold.decompile(j);
         EXPECT_EQ(outcome.kind, c.kind);

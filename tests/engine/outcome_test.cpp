@@ -29,6 +29,8 @@ TEST(Outcome, TheTableGivesEachOutcomeItsLineAndStatus) {
          "jad: /in/A.class: not a class file (larger than 256 MiB)", 1},
         {Outcome::failure(OutcomeKind::JavaNotFound, "on PATH"),
          "jad: /in/A.class: java not found on PATH", 1},
+        {Outcome::failure(OutcomeKind::JavaTooOld, "Java 11 (C:\\jdk\\bin\\java.exe)", 17),
+         "jad: /in/A.class: Java 17 or later is needed, found only Java 11 (C:\\jdk\\bin\\java.exe)", 1},
         {Outcome::unusable("the service answered garbage"),
          "jad: /in/A.class: the decompiler service did not answer: the service answered garbage",
          1},

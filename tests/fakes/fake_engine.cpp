@@ -1,7 +1,9 @@
 // A stand-in for the decompiling engine in tests. It records how it was started (see
 // fake_log.h), then writes "<-d folder><separator><class base name>.java" the way the engine
 // does. While a file "<program file>.gate" exists it waits before writing, so that a test can
-// hold it in the middle of a run.
+// hold it in the middle of a run. A class file whose bytes begin with "fail:" makes it fail as
+// the engine does: the rest of that line on stderr, exit status 1, nothing written. One that
+// begins with "quiet" makes it end with status 0 and write nothing.
 
 #include <chrono>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -44,6 +47,15 @@ std::size_t lastSeparator(const std::string& text) {
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void sleepBriefly() { Sleep(20); }
+
+void makeFolder(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
+
+// Straight to the handle: a program without a console has no C library stream to trust.
+void writeError(const std::string& text) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()),
+              &written, nullptr);
+}
 #else
 constexpr char kSeparator = '/';
 
@@ -58,7 +70,20 @@ std::size_t lastSeparator(const std::string& text) { return text.rfind('/'); }
 bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 void sleepBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
+
+void makeFolder(const std::string& path) { mkdir(path.c_str(), 0777); }
+
+void writeError(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stderr); }
 #endif
+
+// Every level of folder, from the top; levels that exist already are left as they are.
+void makeFolders(const std::string& folder) {
+    for (std::size_t at = folder.find(kSeparator, 1); at != std::string::npos;
+         at = folder.find(kSeparator, at + 1)) {
+        makeFolder(folder.substr(0, at));
+    }
+    makeFolder(folder);
+}
 
 struct Request {
     std::string folder;
@@ -125,6 +150,21 @@ int main(int argc, char** argv) {
     while (exists(self + ".gate")) sleepBriefly();
     if (request.folder.empty() || request.classFile.empty()) return 2;
 
+    std::string head(200, '\0');
+    if (std::FILE* in = std::fopen(request.classFile.c_str(), "rb")) {
+        head.resize(std::fread(head.data(), 1, head.size(), in));
+        std::fclose(in);
+    } else {
+        head.clear();
+    }
+    if (head.rfind("quiet", 0) == 0) return 0;
+    if (head.rfind("fail:", 0) == 0) {
+        writeError(head.substr(5, head.find('\n') == std::string::npos ? std::string::npos
+                                                                        : head.find('\n') - 5) +
+                   "\n");
+        return 1;
+    }
+
     const std::size_t separator = lastSeparator(request.classFile);
     std::string name = request.classFile.substr(separator == std::string::npos ? 0 : separator + 1);
     name = name.substr(0, name.find('.'));
@@ -133,6 +173,11 @@ int main(int argc, char** argv) {
     target += name + ".java";
 
     std::FILE* out = std::fopen(target.c_str(), "wb");
+    if (out == nullptr) {
+        // As the engine does, make the output folder when it is missing.
+        makeFolders(request.folder);
+        out = std::fopen(target.c_str(), "wb");
+    }
     if (out == nullptr) return 1;
     const std::string body = "// decompiled by the fake engine from " + request.classFile + "\n";
     std::fwrite(body.data(), 1, body.size(), out);

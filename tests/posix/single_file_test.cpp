@@ -1,6 +1,7 @@
 // brindle started with a class file, in a temporary program folder: the engine (a recording
 // fake, or the real adapter) and the viewer (a recording fake) are where brindle expects them.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include "fakes/fake_log.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
+#include "texts/texts.h"
 
 namespace brindle {
 namespace {
@@ -27,8 +29,9 @@ void writeFile(const fs::path& path, const std::string& bytes) {
 }
 
 // Runs program with args and environment, no shell, in folder when one is given; its exit code.
+// Its stderr goes to errorFile when one is named.
 int run(const std::string& program, const Args& args, const Args& environment,
-        const std::string& folder = {}) {
+        const std::string& folder = {}, const std::string& errorFile = {}) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -38,6 +41,10 @@ int run(const std::string& program, const Args& args, const Args& environment,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    if (!errorFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     pid_t pid = -1;
     const int started =
         posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
@@ -84,8 +91,10 @@ public:
     int start(const Args& args, const fs::path& folder = {}) const {
         // No DISPLAY: single-file mode must never need one.
         return run(brindle().string(), args, {"PATH=" + tools().string() + ":/usr/bin:/bin"},
-                   folder.string());
+                   folder.string(), errors().string());
     }
+    // What brindle's last start wrote on stderr.
+    fs::path errors() const { return temp_.path() / "stderr.txt"; }
 
 private:
     TempFolder temp_;
@@ -156,23 +165,48 @@ TEST(SingleFile, WithoutUsableSettingsUsesTheDefaults) {
     }
 }
 
-TEST(SingleFile, MissingEngineStillRemovesTheStaleResultAndStartsTheViewer) {
-    const ProgramFolder program("prog");
-    program.nameViewer();
-    const fs::path out = program.scratch() / "out";
-    fs::create_directories(out);
-    program.nameOutput(out);
-    writeFile(out / "Foo.java", "stale");
-    fs::permissions(out / "Foo.java", fs::perms::owner_read);
+// Without a display the reason goes to stderr (the message box of a desktop says the same), the
+// exit status is 1, and no viewer is started on a file that is not there.
+TEST(SingleFile, AFailedEngineRunSaysWhyInsteadOfStartingTheViewer) {
+    struct Case {
+        const char* name;
+        bool engine;
+        std::string classBytes;
+        std::string reason;  // empty: the engine's path, as looked for
+    };
+    const Texts& texts = utf8Texts();
+    const Case cases[] = {
+        {"engine fails", true, "fail: Foo.class: not a class file\n", "Foo.class: not a class file"},
+        {"engine silent", true, "quiet", texts.noSourceWritten},
+        {"no engine", false, "x", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ProgramFolder program("prog");
+        if (c.engine) program.installFakeEngine();
+        program.nameViewer();
+        const fs::path out = program.scratch() / "out";
+        fs::create_directories(out);
+        program.nameOutput(out);
+        writeFile(out / "Foo.java", "stale");
+        fs::permissions(out / "Foo.java", fs::perms::owner_read);
+        const fs::path classFile = program.scratch() / "Foo.class";
+        writeFile(classFile, c.classBytes);
 
-    ASSERT_EQ(program.start({"/lib/Foo.class"}), 0);
+        EXPECT_EQ(program.start({classFile.string()}), 1);
 
-    EXPECT_FALSE(fs::exists(out / "Foo.java"));
-    EXPECT_EQ(waitForCalls(program.viewerLog(), 1), (std::vector<Args>{{(out / "Foo.java").string()}}));
+        const std::string reason =
+            c.reason.empty() ? texts.engineMissing + program.engine().string() : c.reason;
+        EXPECT_EQ(readFile(program.errors()), std::string("brindle: ") + texts.decompileFailed +
+                                                  classFile.string() + " " + reason + "\n");
+        EXPECT_FALSE(fs::exists(out / "Foo.java"));
+        EXPECT_FALSE(fs::exists(program.viewerLog()));
+    }
 }
 
 TEST(SingleFile, StaleResultThatIsALinkRemovesOnlyTheLink) {
     const ProgramFolder program("prog");
+    program.installFakeEngine();
     const fs::path out = program.scratch() / "out";
     fs::create_directories(out);
     program.nameOutput(out);
@@ -222,10 +256,12 @@ TEST(SingleFile, RealAdapterDecompilesAndTheViewerGetsTheSource) {
     EXPECT_NE(decompiled.find("List<String>"), std::string::npos) << decompiled;
     EXPECT_EQ(waitForCalls(program.viewerLog(), 1), (std::vector<Args>{{expected.string()}}));
 
-    // The same class as a relative "-d.class": the adapter takes it as the file, not as -d.
+    // The same class as a relative "-d.class": the adapter takes it as the file, not as -d. It
+    // writes the class's own name, Greeter.java, where Brindle looks for "-d.java": Brindle
+    // tells it found no source (status 1) instead of opening a file that is not there.
     fs::remove(expected);
     fs::copy_file(source / "Greeter.class", source / "-d.class");
-    ASSERT_EQ(program.start({"-d.class"}, source), 0);
+    EXPECT_EQ(program.start({"-d.class"}, source), 1);
     EXPECT_NE(readFile(expected).find("public class Greeter"), std::string::npos);
 }
 #endif

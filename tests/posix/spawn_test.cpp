@@ -24,13 +24,13 @@ TEST(PosixSpawn, EveryArgumentArrivesWhole) {
     Args argv{viewer.string()};
     argv.insert(argv.end(), awkward.begin(), awkward.end());
 
-    EXPECT_TRUE(hostPlatform().runAndWait(ProcessCommand{"", argv}, ShowState::Hidden));
+    EXPECT_TRUE(hostPlatform().runAndWait(ProcessCommand{"", argv}, ShowState::Hidden).started);
     EXPECT_EQ(fakes::readCalls(viewer.string() + ".log"), std::vector<Args>{awkward});
 }
 
 TEST(PosixSpawn, MissingProgramIsReportedAsNotStarted) {
     Platform& platform = hostPlatform();
-    EXPECT_FALSE(platform.runAndWait(ProcessCommand{"", {"/nonexistent/jad", "x"}}, ShowState::Hidden));
+    EXPECT_FALSE(platform.runAndWait(ProcessCommand{"", {"/nonexistent/jad", "x"}}, ShowState::Hidden).started);
     EXPECT_FALSE(platform.start(ProcessCommand{"", {"no-such-viewer-anywhere"}}, ShowState::Maximized));
     EXPECT_FALSE(platform.start(ProcessCommand{"", {}}, ShowState::Maximized));
 }

@@ -8,10 +8,12 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,6 +30,7 @@
 #include "os/host_platform.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
+#include "support/zip_writer.h"
 #include "ui/qt/about_dlg.h"
 #include "ui/qt/brindle_dlg.h"
 #include "ui/qt/dialog_units.h"
@@ -58,7 +61,8 @@ public:
     std::string windowsFolder() override { return fs::path(programPath_).parent_path().string(); }
     std::string programPath() override { return programPath_; }
     bool setCurrentDirectory(const std::string&) override { return false; }
-    bool runAndWait(const brindle::ProcessCommand& command, brindle::ShowState show) override {
+    brindle::ProcessOutcome runAndWait(const brindle::ProcessCommand& command,
+                                       brindle::ShowState show) override {
         return host().runAndWait(command, show);
     }
     bool start(const brindle::ProcessCommand& command, brindle::ShowState show) override {
@@ -72,6 +76,12 @@ public:
     void createFolder(const std::string& path) override { host().createFolder(path); }
     std::optional<brindle::FolderIdentity> folderIdentity(const std::string& path) override {
         return host().folderIdentity(path);
+    }
+    brindle::PathKind kindOf(const std::string& path) override { return host().kindOf(path); }
+    std::string createPrivateFolder() override { return host().createPrivateFolder(); }
+    void removeFolderTree(const std::string& path) override { host().removeFolderTree(path); }
+    std::optional<std::string> fileNameFromUtf8(std::string_view name) override {
+        return host().fileNameFromUtf8(name);
     }
 
 private:
@@ -341,6 +351,58 @@ TEST_F(WindowTest, TheSourceFolderChooserStartsAtTheSourceFolder) {
     EXPECT_EQ(labelText(*window, 1012), utf8(texts.sourceLabelPrefix) + utf8(chosen));
 }
 
+TEST_F(WindowTest, AFolderOrAnArchiveDroppedOnTheWindowBecomesTheSource) {
+    auto window = openWindow();
+    const std::string engine = useFakeEngine();
+    const fs::path classes = temp.path() / "classes 类";
+    fs::create_directories(classes);
+    ASSERT_TRUE(brindle::testing::writeFile((classes / "A.class").string(), "x"));
+    const fs::path jar = temp.path() / "lib.Jar";
+    const fs::path notes = temp.path() / "notes.txt";
+    ASSERT_TRUE(brindle::testing::writeFile(jar.string(), "PK"));
+    ASSERT_TRUE(brindle::testing::writeFile(notes.string(), "text"));
+    // Drags path over the window and drops it there; whether the window took it.
+    const auto drop = [&](const fs::path& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path.string()))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &dropped);
+        return enter.isAccepted() && dropped.isAccepted();
+    };
+    const QString prefix = utf8(texts.sourceLabelPrefix);
+
+    struct Drop {
+        fs::path path;
+        bool taken;
+        fs::path source;  // what the source is afterwards
+    };
+    const Drop drops[] = {
+        {classes, true, classes},
+        {jar, true, jar},
+        {notes, false, jar},  // neither a folder nor an archive
+        {temp.path() / "missing", false, jar},
+        {classes, true, classes},
+    };
+    for (const Drop& d : drops) {
+        EXPECT_EQ(drop(d.path), d.taken) << d.path;
+        EXPECT_EQ(state.sourceFolder, d.source.string()) << d.path;
+        EXPECT_EQ(labelText(*window, 1012), prefix + utf8(d.source.string())) << d.path;
+    }
+
+    // While a batch runs, a drop is refused, as 1006 is disabled.
+    state.outputFolder = temp.text() + "out";
+    ASSERT_TRUE(brindle::testing::writeFile(engine + ".gate", ""));
+    control<QPushButton>(*window, 1009)->click();
+    ASSERT_EQ(brindle::testing::waitForCalls(engine + ".log", 1).size(), 1u);
+    EXPECT_FALSE(drop(jar));
+    EXPECT_EQ(state.sourceFolder, classes.string());
+    fs::remove(engine + ".gate");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->batchRunning(); }, 10000));
+}
+
 TEST_F(WindowTest, TheViewerChoiceIsWrittenToShellAppIni) {
     auto window = openWindow();
     const std::string viewer = "/usr/bin/my viewer";
@@ -528,6 +590,52 @@ TEST_F(WindowTest, ADoubleClickOpensTheSelectedRowsFileAndNoChoiceOrAStaleRowNot
     EXPECT_EQ(brindle::fakes::readCalls(log).size(), 2u);
 }
 
+TEST_F(WindowTest, FailedRowsShowTheMarkAndTellWhyOnADoubleClick) {
+    auto window = openWindow();
+    useFakeEngine();
+    const fs::path source = temp.path() / "src";
+    fs::create_directories(source);
+    ASSERT_TRUE(brindle::testing::writeFile((source / "Good.class").string(), "x"));
+    ASSERT_TRUE(brindle::testing::writeFile((source / "Bad.class").string(),
+                                            "fail: Bad.class: not a class file\n"));
+    state.sourceFolder = source.string();
+    state.outputFolder = temp.text() + "out";
+    const fs::path viewer = temp.path() / "viewer";
+    fs::copy_file(FAKE_VIEWER, viewer);
+    state.viewerCommand = viewer.string();
+
+    control<QPushButton>(*window, 1009)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->batchRunning(); }, 10000));
+    QTest::qWait(20);
+    ASSERT_EQ(MessageBox::shown().size(), 1u);
+    EXPECT_EQ(MessageBox::shown()[0].text,
+              utf8(texts.batchDonePrefix) + "1" + utf8(texts.batchDoneSuffix) + "\n" +
+                  utf8(texts.failedCountPrefix) + "1" + utf8(texts.failedCountSuffix));
+
+    auto* list = control<QTableWidget>(*window, 1005);
+    ASSERT_EQ(list->rowCount(), 2);
+    const int bad = list->item(0, 0)->text() == "Bad.java" ? 0 : 1;
+    const QImage mark = QIcon(":/brindle/failed.png").pixmap(16).toImage();
+    EXPECT_EQ(list->item(bad, 0)->icon().pixmap(16).toImage(), mark);
+    EXPECT_NE(list->item(1 - bad, 0)->icon().pixmap(16).toImage(), mark);
+    EXPECT_EQ(list->item(bad, 0)->text(), "Bad.java");  // its texts stay
+
+    const auto doubleClickRow = [&](int row) {
+        const QPoint at = list->visualItemRect(list->item(row, 0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
+    doubleClickRow(bad);
+    ASSERT_EQ(MessageBox::shown().size(), 2u);
+    EXPECT_EQ(MessageBox::shown()[1].icon, QMessageBox::Warning);
+    EXPECT_EQ(MessageBox::shown()[1].caption, utf8(texts.systemNotice));
+    EXPECT_EQ(MessageBox::shown()[1].text, "Bad.class: not a class file");
+    doubleClickRow(1 - bad);
+    const Calls calls = brindle::testing::waitForCalls(viewer.string() + ".log", 1);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(fs::path(calls[0].at(0)).filename(), "Good.java");
+}
+
 TEST_F(WindowTest, EnterAndEscDoNothingButClosingEndsTheWindow) {
     auto window = openWindow();
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
@@ -567,6 +675,38 @@ TEST_F(WindowTest, ClosingDuringABatchStopsItAndEndsAtOnce) {
     fs::remove(engine + ".gate");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->batchRunning(); }, 10000));
     EXPECT_EQ(brindle::fakes::readCalls(engine + ".log").size(), 1u);
+}
+
+TEST_F(WindowTest, ClosingDuringABatchInAnArchiveLeavesNoTemporaryFolder) {
+    auto window = openWindow();
+    const std::string engine = useFakeEngine();
+    const fs::path scratch = temp.path() / "tmp";
+    fs::create_directories(scratch);
+    setenv("TMPDIR", scratch.c_str(), 1);
+    const fs::path source = temp.path() / "src";
+    fs::create_directories(source);
+    ASSERT_TRUE(brindle::testing::writeFile(
+        (source / "lib.jar").string(),
+        brindle::testing::ZipWriter().file("A.class", "x").file("B.class", "x").bytes()));
+    state.sourceFolder = source.string();
+    state.outputFolder = temp.text() + "out";
+    std::vector<fs::path> leftAtExit;
+    window->setQuickExit([&] {
+        for (const auto& entry : fs::recursive_directory_iterator(scratch)) {
+            leftAtExit.push_back(entry.path());
+        }
+    });
+
+    ASSERT_TRUE(brindle::testing::writeFile(engine + ".gate", ""));
+    control<QPushButton>(*window, 1009)->click();
+    ASSERT_EQ(brindle::testing::waitForCalls(engine + ".log", 1).size(), 1u);
+    EXPECT_FALSE(fs::is_empty(scratch));
+    window->close();
+    EXPECT_EQ(leftAtExit, std::vector<fs::path>{});
+
+    fs::remove(engine + ".gate");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->batchRunning(); }, 10000));
+    unsetenv("TMPDIR");
 }
 
 TEST_F(WindowTest, TheAboutBoxOpensFromItsButtonAndARightClickOnTheWindow) {

@@ -10,6 +10,7 @@ public:
     void deleteAllRows() override {}
     void insertRow(std::int32_t, const std::string&) override {}
     void setColumn1(std::int32_t, const std::string&) override {}
+    void markFailed(std::int32_t) override {}
     void enableButton(FolderButton, bool) override {}
     void setStartCommandText(const char*) override {}
     void showCompletionMessage(const std::string&, const char*) override {}

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -150,6 +151,15 @@ public:
         folderAsked.push_back({owner, title, rootName, startPath});
         return next(folderAnswers);
     }
+    // Answered like the folder chooser, from the same queue; the rule is kept for the test.
+    std::optional<std::string> chooseSource(
+        HWND owner, const char* title, const char* rootName, const std::string& startPath,
+        const std::function<bool(const std::string&)>& acceptable) override {
+        std::lock_guard lock(mutex_);
+        folderAsked.push_back({owner, title, rootName, startPath});
+        sourceRule = acceptable;
+        return next(folderAnswers);
+    }
     std::optional<std::string> chooseFile(HWND owner, const char* title,
                                           const char* filterText) override {
         std::lock_guard lock(mutex_);
@@ -193,6 +203,7 @@ public:
     std::vector<Message> warnings;
     std::vector<Message> informed;
     std::vector<std::string> links;
+    std::function<bool(const std::string&)> sourceRule;  // of the last source chooser
 
 private:
     static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {

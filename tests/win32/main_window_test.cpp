@@ -6,11 +6,14 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -24,6 +27,7 @@
 #include "texts/texts.h"
 #include "ui/resource.h"
 #include "ui/win32/brindle_dlg.h"
+#include "ui/win32/win32_row_sink.h"
 #include "win32/dialog_driver.h"
 
 namespace brindle {
@@ -72,6 +76,17 @@ void doubleClick(HWND dialog, HWND list, int selectionMark) {
     notice.hdr.code = NM_DBLCLK;
     notice.iItem = selectionMark;
     SendMessageA(dialog, WM_NOTIFY, IDC_PRODUCED_LIST, reinterpret_cast<LPARAM>(&notice));
+}
+
+// A drop as the shell makes one: the path in a DROPFILES block, which the window frees.
+void dropOn(HWND window, const std::string& path) {
+    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + path.size() + 2);
+    auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = FALSE;
+    std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.c_str(), path.size() + 1);
+    GlobalUnlock(memory);
+    SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 class MainWindow : public ::testing::Test {
@@ -229,7 +244,7 @@ TEST_F(MainWindow, OpensWithTheTemplatesControlsLabelsListAndIcons) {
     }
     const auto images = reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
     ASSERT_NE(images, nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images), 1);
+    EXPECT_EQ(ImageList_GetImageCount(images), 2);  // the row image and the failure mark
     int width = 0, height = 0;
     ImageList_GetIconSize(images, &width, &height);
     EXPECT_EQ(std::make_pair(width, height), std::make_pair(16, 16));
@@ -308,6 +323,11 @@ public:
                                             const std::string& start) override {
         return fake_.chooseFolder(owner, title, root, start);
     }
+    std::optional<std::string> chooseSource(
+        HWND owner, const char* title, const char* root, const std::string& start,
+        const std::function<bool(const std::string&)>& acceptable) override {
+        return fake_.chooseSource(owner, title, root, start, acceptable);
+    }
     std::optional<std::string> chooseFile(HWND owner, const char* title,
                                           const char* filter) override {
         return fake_.chooseFile(owner, title, filter);
@@ -383,6 +403,44 @@ TEST_F(MainWindow, ChosenViewerOpensTheDoubleClickedRowsFile) {
     EXPECT_EQ(testing::waitForCalls(viewer + ".log", 1), (Calls{{viewer + " " + barFile}}));
 }
 
+TEST_F(MainWindow, FailedRowsShowTheMarkAndTellWhyOnADoubleClick) {
+    const std::string src = folder("src");
+    writeFile(src + "Good.class", "class");
+    writeFile(src + "Bad.class", "fail: Bad.class: not a class file\n");
+    state_.sourceFolder = src.substr(0, src.size() - 1);
+    state_.outputFolder = temp_.text() + "out";
+    const std::string viewer = copyOfFakeViewer("viewer.exe");
+    state_.viewerCommand = viewer;
+    open();
+    click(item(IDC_START_BATCH));
+
+    const auto informed = prompts_.waitForInformed(1);
+    ASSERT_EQ(informed.size(), 1u);
+    EXPECT_EQ(informed[0].text, std::string(t.batchDonePrefix) + "1" + t.batchDoneSuffix + "\n" +
+                                    t.failedCountPrefix + "1" + t.failedCountSuffix);
+    HWND list = item(IDC_PRODUCED_LIST);
+    const std::vector<Row> rows = rowsOf(list);
+    ASSERT_EQ(rows.size(), 2u);
+    const int bad = rows[0].first == "Bad.java" ? 0 : 1;
+    for (int row = 0; row < 2; ++row) {
+        LVITEMA image{};
+        image.mask = LVIF_IMAGE;
+        image.iItem = row;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&image)));
+        EXPECT_EQ(image.iImage, row == bad ? win32::kFailedImage : win32::kRowImage) << row;
+    }
+
+    doubleClick(run_->window(), list, bad);
+    ASSERT_EQ(prompts_.warnings.size(), 1u);
+    EXPECT_EQ(prompts_.warnings[0].owner, run_->window());
+    EXPECT_EQ(prompts_.warnings[0].text, "Bad.class: not a class file");
+    EXPECT_EQ(prompts_.warnings[0].caption, t.systemNotice);
+    doubleClick(run_->window(), list, 1 - bad);
+    const Calls calls = testing::waitForCalls(viewer + ".log", 1);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_NE(calls[0][0].find("Good.java"), std::string::npos) << calls[0][0];
+}
+
 TEST_F(MainWindow, AssociationStartsTheRegistrarBesideTheProgram) {
     const std::string registrar = copyOfFakeViewer("Typebind.exe");
     open();
@@ -443,6 +501,55 @@ TEST_F(MainWindow, SourceFolderChoiceRewritesTheLabelEvenWhenCancelled) {
     EXPECT_EQ(prompts_.folderAsked[0].title, t.sourceChooserTitle);
     EXPECT_EQ(prompts_.folderAsked[0].startPath, "C:\\Tarnwick\\Servlets");
     EXPECT_EQ(prompts_.folderAsked[1].startPath, "C:\\Tarnwick\\Servlets");
+}
+
+TEST_F(MainWindow, AFolderOrAnArchiveDroppedOnTheWindowBecomesTheSource) {
+    const std::string classes = folder("classes " + std::string("\xb3\xcc\xd0\xf2"));  // 程序
+    const std::string jar = temp_.text() + "lib.JAR";
+    const std::string notes = temp_.text() + "notes.txt";
+    writeFile(jar, "PK");
+    writeFile(notes, "text");
+    writeFile(classes + "A.class", "class");
+    const std::string gate = engine() + ".gate";
+    open();
+    HWND window = run_->window();
+    const std::string prefix = t.sourceLabelPrefix;
+    EXPECT_NE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+
+    const std::string folderPath = classes.substr(0, classes.size() - 1);
+    struct Drop {
+        std::string path;
+        std::string source;  // what the source is afterwards
+    };
+    const Drop drops[] = {
+        {folderPath, folderPath},
+        {jar, jar},
+        {notes, jar},  // neither a folder nor an archive
+        {temp_.text() + "missing", jar},
+        {folderPath, folderPath},
+    };
+    for (const Drop& drop : drops) {
+        dropOn(window, drop.path);
+        EXPECT_EQ(state_.sourceFolder, drop.source) << drop.path;
+        EXPECT_EQ(textOf(item(IDC_SOURCE_LABEL)), prefix + drop.source) << drop.path;
+    }
+
+    // While a batch runs, a drop changes nothing, as the disabled 1006 does.
+    writeFile(gate, "");
+    click(item(IDC_START_BATCH));
+    EXPECT_EQ(testing::waitForCalls(engine() + ".log", 1).size(), 1u);
+    dropOn(window, jar);
+    EXPECT_EQ(state_.sourceFolder, folderPath);
+    EXPECT_EQ(textOf(item(IDC_SOURCE_LABEL)), prefix + folderPath);
+    DeleteFileA(gate.c_str());
+    EXPECT_EQ(prompts_.waitForInformed(1).size(), 1u);
+
+    // The chooser behind 1006 offers folders and archives.
+    click(item(IDC_SOURCE_FOLDER));
+    ASSERT_TRUE(prompts_.sourceRule);
+    EXPECT_TRUE(prompts_.sourceRule(folderPath));
+    EXPECT_TRUE(prompts_.sourceRule(jar));
+    EXPECT_FALSE(prompts_.sourceRule(notes));
 }
 
 TEST_F(MainWindow, EnterAndEscDoNothingTheRightButtonShowsAboutAndCloseEnds) {

@@ -12,6 +12,7 @@
 #include "fakes/fake_log.h"
 #include "support/files.h"
 #include "support/win32_launch.h"
+#include "support/zip_writer.h"
 #include "texts/texts.h"
 
 namespace brindle {
@@ -218,6 +219,58 @@ TEST_F(BrindleExe, CommandsLongerThanAnyFixedBufferArriveWhole) {
                       classFile}}));
 }
 
+// The text of a message box: its static control that holds text.
+std::string messageTextOf(HWND box) {
+    std::string text;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            char name[16] = {};
+            GetClassNameA(child, name, sizeof name);
+            char buffer[2048] = {};
+            GetWindowTextA(child, buffer, sizeof buffer);
+            if (std::string(name) == "Static" && buffer[0] != '\0') {
+                *reinterpret_cast<std::string*>(data) = buffer;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+// When the engine gives no source, a message box says why and no viewer is started; the
+// program ends with status 1 once it is closed.
+TEST_F(BrindleExe, AFailedEngineRunSaysWhyInsteadOfStartingTheViewer) {
+    const Texts& t = gb2312Texts();
+    struct Case {
+        const char* name;
+        bool engine;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"engine fails", true, "Foo.class: not a class file"},
+        {"no engine", false, std::string(t.engineMissing) + engine()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.engine) DeleteFileA(engine().c_str());
+        nameViewer();
+        const std::string classFile = folder("src " + kChinese) + "\\Foo.class";
+        writeFile(classFile, "fail: Foo.class: not a class file\r\n");
+
+        PROCESS_INFORMATION process;
+        ASSERT_TRUE(testing::startProcess("\"" + brindle() + "\" \"" + classFile + "\"", process));
+        HWND box = waitForWindowOf(process.dwProcessId, t.systemNotice);
+        ASSERT_NE(box, nullptr) << "no message box";
+        EXPECT_EQ(messageTextOf(box), std::string(t.decompileFailed) + classFile + "\n" + c.reason);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+        EXPECT_EQ(testing::exitCodeAndClose(process), 1u);
+        EXPECT_FALSE(exists(viewerLog()));
+    }
+}
+
 TEST_F(BrindleExe, BlankTailIsWindowModeAndRunsNoEngine) {
     EXPECT_EQ(launchAndCloseWindow("\"" + brindle() + "\""), 0u);
     EXPECT_EQ(launchAndCloseWindow("\"" + brindle() + "\"     "), 0u);
@@ -246,6 +299,42 @@ TEST_F(BrindleExe, ClosingDuringABatchEndsTheProgramAtOnce) {
     DeleteFileA(gate.c_str());
     Sleep(300);  // the engine ends on its own
     DeleteFileA(classFile.c_str());
+    if (made) {
+        RemoveDirectoryA(source.c_str());
+        RemoveDirectoryA("C:\\Tarnwick");
+    }
+}
+
+// The same during a batch inside an archive: its temporary folder goes before the program ends.
+TEST_F(BrindleExe, ClosingDuringAnArchiveBatchLeavesNoTemporaryFolder) {
+    const std::string source = "C:\\Tarnwick\\Servlets";
+    const bool made = GetFileAttributesA(source.c_str()) == INVALID_FILE_ATTRIBUTES;
+    CreateDirectoryA("C:\\Tarnwick", nullptr);
+    CreateDirectoryA(source.c_str(), nullptr);
+    const std::string jar = source + "\\BrindleCloseTest.jar";
+    writeFile(jar, testing::ZipWriter().file("A.class", "x").file("B.class", "x").bytes());
+    const std::string scratch = folder("tmp");
+    SetEnvironmentVariableA("TMP", scratch.c_str());  // Brindle.exe inherits it
+    const std::string gate = engine() + ".gate";
+    writeFile(gate, "");
+
+    launchAndCloseWindow("\"" + brindle() + "\"", [&](HWND window) {
+        SendMessageA(GetDlgItem(window, 1009), BM_CLICK, 0, 0);
+        EXPECT_EQ(waitForCalls(engineLog(), 1).size(), 1u);
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA((scratch + "\\brindle-*").c_str(), &found);
+        EXPECT_NE(search, INVALID_HANDLE_VALUE) << "no temporary folder while the engine runs";
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    });
+    SetEnvironmentVariableA("TMP", nullptr);
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((scratch + "\\brindle-*").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+
+    DeleteFileA(gate.c_str());
+    Sleep(300);  // the engine ends on its own
+    DeleteFileA(jar.c_str());
     if (made) {
         RemoveDirectoryA(source.c_str());
         RemoveDirectoryA("C:\\Tarnwick");

@@ -1,10 +1,13 @@
-// brindle's entry on Linux. Single-file mode never creates a toolkit object, so it runs without
-// a display; window mode runs the main window modally and ends when it closes.
+// brindle's entry on Linux. Single-file mode creates no toolkit object unless the engine failed
+// and a display is there to say so, so it runs without a display; window mode runs the main
+// window modally and ends when it closes.
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "core/engine_runner.h"
@@ -12,6 +15,7 @@
 #include "os/host_platform.h"
 #include "ui/qt/brindle_dlg.h"
 #include "ui/qt/qt_texts.h"
+#include "ui/qt/prompts.h"
 
 namespace {
 
@@ -43,9 +47,24 @@ int main(int argc, char** argv) {
     const std::string tail = commandTail(argc, argv);
     const std::string programFolder = brindle::fillFrontEndState(platform, frontEndState);
 
+    const brindle::Texts& texts = brindle::hostTexts();
     if (brindle::startModeFor(tail) == brindle::StartMode::SingleFile) {
-        brindle::decompileAndShow(platform, frontEndState, tail);
-        return 0;
+        const std::optional<std::string> failure =
+            brindle::decompileAndShow(platform, frontEndState, texts, tail);
+        if (!failure) return 0;
+        // No source: say why, in a message box where there is a display, else on stderr.
+        if (displayReachable()) {
+            QApplication application(argc, argv);
+            brindle::ui::installQtChineseTexts(application);
+            brindle::ui::MessageBox::show(nullptr, QMessageBox::Warning,
+                                          QString::fromUtf8(texts.systemNotice),
+                                          QString::fromStdString(*failure));
+        } else {
+            std::string line = *failure;
+            std::replace(line.begin(), line.end(), '\n', ' ');
+            std::fprintf(stderr, "brindle: %s\n", line.c_str());
+        }
+        return 1;
     }
     if (!displayReachable()) {
         std::fputs("brindle: no display for the window; give a class file to decompile it "
@@ -54,7 +73,7 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     brindle::ui::installQtChineseTexts(application);
-    brindle::CBrindleDlg window(platform, frontEndState, brindle::hostTexts(), programFolder);
+    brindle::CBrindleDlg window(platform, frontEndState, texts, programFolder);
     window.exec();
     return 0;
 }

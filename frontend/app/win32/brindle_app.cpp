@@ -32,8 +32,13 @@ bool CBrindleApp::InitInstance() {
     const std::string programFolder = fillFrontEndState(platform, frontEndState);
 
     if (startModeFor(m_lpCmdLine) == StartMode::SingleFile) {
-        decompileAndShow(platform, frontEndState, m_lpCmdLine);
-        postQuit(0);
+        const std::optional<std::string> failure =
+            decompileAndShow(platform, frontEndState, hostTexts(), m_lpCmdLine);
+        // No source: the message says why, in place of a viewer on a file that is not there.
+        if (failure) {
+            win32::systemPrompts().warn(nullptr, failure->c_str(), hostTexts().systemNotice);
+        }
+        postQuit(failure ? 1 : 0);
         return false;
     }
 
@@ -45,9 +50,10 @@ bool CBrindleApp::InitInstance() {
         dialog.DoModal();
         m_pMainWnd = nullptr;
         // Closed during a batch: end at once. The worker ends with the process, never meeting
-        // the window's objects freed; an engine run in progress goes on by itself.
+        // the window's objects freed; an engine run in progress goes on by itself. The
+        // temporary folders of archives in hand go first.
         if (dialog.batchRunning()) {
-            dialog.stopBatch();
+            dialog.abandonBatch();
             ExitProcess(0);
         }
     }

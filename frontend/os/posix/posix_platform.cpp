@@ -1,15 +1,18 @@
 // The host platform on Linux: POSIX calls and UTF-8 texts.
 
 #include <dirent.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <thread>
 #include <utility>
 
 #include "common/process.h"
 #include "common/program_path.h"
 #include "core/path_rules.h"
+#include "core/process_output.h"
 #include "os/host_platform.h"
 
 namespace brindle {
@@ -75,12 +78,9 @@ public:
         return chdir(folder.c_str()) == 0;
     }
 
-    bool runAndWait(const ProcessCommand& command, ShowState) override {
-        const common::ProcessId process =
-            common::startProcess(command.argv, common::Streams::Inherited);
-        if (process == common::kNoProcess) return false;
-        common::waitForProcess(process);
-        return true;
+    ProcessOutcome runAndWait(const ProcessCommand& command, ShowState) override {
+        const common::ProcessRun run = common::runCollectingErrors(command.argv, kErrorOutputKept);
+        return ProcessOutcome{run.started, run.exitStatus, firstErrorLine(run.errors, kPosixStyle)};
     }
 
     bool start(const ProcessCommand& command, ShowState) override {
@@ -115,6 +115,46 @@ public:
         if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
         return FolderIdentity{static_cast<std::uint64_t>(info.st_dev),
                               static_cast<std::uint64_t>(info.st_ino)};
+    }
+
+    PathKind kindOf(const std::string& path) override {
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0) return PathKind::Missing;
+        if (S_ISDIR(info.st_mode)) return PathKind::Folder;
+        return S_ISREG(info.st_mode) ? PathKind::File : PathKind::Other;
+    }
+
+    std::string createPrivateFolder() override {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = base != nullptr && *base == '/' ? base : "/tmp";
+        if (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
+        pattern += "/brindle-XXXXXX";
+        // mkdtemp makes the folder with mode 0700: the user's alone.
+        if (mkdtemp(pattern.data()) == nullptr) return {};
+        return pattern;
+    }
+
+    void removeFolderTree(const std::string& path) override {
+        // Depth first, links as themselves (FTW_PHYS), never crossing to another file system.
+        nftw(
+            path.c_str(),
+            [](const char* entry, const struct stat*, int type, FTW*) {
+                if (type == FTW_DP) {
+                    rmdir(entry);
+                } else {
+                    unlink(entry);
+                }
+                return 0;
+            },
+            16, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
+    }
+
+    // Linux takes any bytes but '/' and NUL in a name, and Brindle's names are UTF-8.
+    std::optional<std::string> fileNameFromUtf8(std::string_view name) override {
+        if (name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
+            return std::nullopt;
+        }
+        return std::string(name);
     }
 };
 

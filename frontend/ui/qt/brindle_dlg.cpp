@@ -1,17 +1,21 @@
 #include "ui/qt/brindle_dlg.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdlib>
@@ -39,10 +43,21 @@ QIcon programIcon() {
     return QIcon(QStringLiteral(":/brindle/brindle.png"));
 }
 
+// The first local file or folder of what is being dropped.
+std::optional<std::string> droppedPath(const QMimeData& data) {
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile()) return url.toLocalFile().toStdString();
+    }
+    return std::nullopt;
+}
+
 QIcon smallProgramIcon() {
     const QPixmap big(QStringLiteral(":/brindle/brindle.png"));
     return QIcon(big.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
+
+// The list's mark of a class file that failed.
+QIcon failedIcon() { return QIcon(QStringLiteral(":/brindle/failed.png")); }
 
 }  // namespace
 
@@ -57,7 +72,8 @@ CBrindleDlg::CBrindleDlg(Platform& platform, FrontEndState& state, const Texts& 
     setWindowIcon(programIcon());
     buildControls();
     sink_ = std::make_unique<ui::QtRowSink>(ui::QtRowSink::Controls{
-        this, list_, sourceFolder_, outputFolder_, startCommand_, smallProgramIcon()});
+        this, list_, sourceFolder_, outputFolder_, startCommand_, smallProgramIcon(),
+        failedIcon()});
     walker_ = std::make_unique<BatchWalker>(platform_, state_, *sink_, texts_);
     openWindow();
 }
@@ -75,6 +91,7 @@ void CBrindleDlg::buildControls() {
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(units.size(494, 333));
+    setAcceptDrops(true);
 
     auto button = [&](const char* label, int id, QRect place, void (CBrindleDlg::*command)()) {
         auto* control = new QPushButton(text(label), this);
@@ -184,11 +201,28 @@ void CBrindleDlg::closeEvent(QCloseEvent* event) {
     walker_->stop();
     if (walker_->running()) {
         // The worker may be inside an engine run or waiting on a queued call to this window:
-        // end the process with nothing destroyed, so that it never meets freed memory.
+        // end the process with nothing destroyed, so that it never meets freed memory. The
+        // temporary folders of archives in hand go first.
+        walker_->abandon();
         quickExit_();
     }
     event->accept();
     done(QDialog::Accepted);
+}
+
+// A folder or an archive dragged onto the window becomes the source when dropped, unless a
+// batch runs (then 1006 is disabled, and a drop is refused the same way).
+void CBrindleDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (const std::optional<std::string> path = droppedPath(*event->mimeData())) {
+        if (!walker_->running() && isSourceChoice(platform_, *path)) event->acceptProposedAction();
+    }
+}
+
+void CBrindleDlg::dropEvent(QDropEvent* event) {
+    const std::optional<std::string> path = droppedPath(*event->mimeData());
+    if (!path || walker_->running() || !applySourceChoice(platform_, state_, *path)) return;
+    event->acceptProposedAction();
+    sourceLabel_->setText(text(sourceLabelText(state_, texts_)));
 }
 
 void CBrindleDlg::mousePressEvent(QMouseEvent* event) {
@@ -229,8 +263,9 @@ void CBrindleDlg::associate() { startRegistrar(platform_, programFolder_); }
 void CBrindleDlg::chooseSourceFolder() {
     list_->setFocus();
     state_.browseStartPath = state_.sourceFolder;
-    const std::optional<QString> chosen = ui::FileDialog::chooseFolder(
-        this, text(texts_.sourceChooserTitle), text(state_.browseStartPath));
+    const std::optional<QString> chosen = ui::FileDialog::chooseSource(
+        this, text(texts_.sourceChooserTitle), text(state_.browseStartPath),
+        [this](const QString& path) { return isSourceChoice(platform_, path.toStdString()); });
     if (chosen) state_.sourceFolder = chosen->toStdString();
     sourceLabel_->setText(text(sourceLabelText(state_, texts_)));
 }
@@ -272,6 +307,11 @@ void CBrindleDlg::showAbout() {
     about.exec();
 }
 
-void CBrindleDlg::openRowFile() { openProducedFile(platform_, state_, selectionMark_); }
+void CBrindleDlg::openRowFile() {
+    if (const std::optional<std::string> reason =
+            openOrExplainRow(platform_, state_, selectionMark_)) {
+        ui::MessageBox::show(this, QMessageBox::Warning, text(texts_.systemNotice), text(*reason));
+    }
+}
 
 }  // namespace brindle

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include <deque>
 #include <utility>
@@ -59,7 +60,47 @@ void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption
     box.exec();
 }
 
+// A folder chooser that lists archives too. Qt's own folder mode will not confirm a file, so
+// an acceptable one is confirmed here; anything else goes the usual way (a folder is confirmed,
+// a file that is not acceptable is not).
+class SourceDialog final : public QFileDialog {
+public:
+    SourceDialog(QWidget* parent, const QString& title, const QString& startFolder,
+                 std::function<bool(const QString&)> acceptable)
+        : QFileDialog(parent, title, startFolder), acceptable_(std::move(acceptable)) {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setFileMode(QFileDialog::Directory);
+        setOption(QFileDialog::ShowDirsOnly, false);
+        setNameFilter(QStringLiteral("*.jar *.war *.ear *.zip *.JAR *.WAR *.EAR *.ZIP"));
+    }
+
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        const bool acceptableFile = chosen.size() == 1 && QFileInfo(chosen.front()).isFile() &&
+                                    acceptable_(chosen.front());
+        if (acceptableFile) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    std::function<bool(const QString&)> acceptable_;
+};
+
 }  // namespace
+
+std::optional<QString> FileDialog::chooseSource(
+    QWidget* parent, const QString& title, const QString& startFolder,
+    const std::function<bool(const QString&)>& acceptable) {
+    chooserRecord().push_back({title, startFolder});
+    std::optional<QString> answer;
+    if (takeChooserAnswer(answer)) return answer;
+    SourceDialog dialog(parent, title, startFolder, acceptable);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return confirmed(dialog.selectedFiles().constFirst());
+}
 
 std::optional<QString> FileDialog::chooseFolder(QWidget* parent, const QString& title,
                                                 const QString& startFolder) {

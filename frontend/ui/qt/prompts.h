@@ -23,6 +23,11 @@ public:
     // The folder chooser with startFolder pre-selected; nothing when cancelled.
     static std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
                                                const QString& startFolder);
+    // The source chooser: folders and, listed beside them, archives (.jar, .war, .ear, .zip);
+    // a folder, or a file acceptable says yes to, can be confirmed. Nothing when cancelled.
+    static std::optional<QString> chooseSource(
+        QWidget* parent, const QString& title, const QString& startFolder,
+        const std::function<bool(const QString&)>& acceptable);
     // The viewer chooser: an existing program file; nothing when cancelled.
     static std::optional<QString> chooseProgram(QWidget* parent, const QString& title);
 

@@ -53,6 +53,13 @@ void QtRowSink::setColumn1(std::int32_t index, const std::string& text) {
     });
 }
 
+void QtRowSink::markFailed(std::int32_t index) {
+    onGuiThread([list = controls_.list, icon = controls_.failedIcon, index] {
+        if (index < 0 || index >= list->rowCount() || list->item(index, 0) == nullptr) return;
+        list->item(index, 0)->setIcon(icon);
+    });
+}
+
 void QtRowSink::enableButton(FolderButton button, bool enabled) {
     QPushButton* target =
         button == FolderButton::Source ? controls_.sourceFolder : controls_.outputFolder;

@@ -25,12 +25,14 @@ public:
         QPushButton* outputFolder;
         QPushButton* startCommand;
         QIcon rowIcon;
+        QIcon failedIcon;  // the list's second image
     };
     explicit QtRowSink(Controls controls);
 
     void deleteAllRows() override;
     void insertRow(std::int32_t index, const std::string& column0) override;
     void setColumn1(std::int32_t index, const std::string& text) override;
+    void markFailed(std::int32_t index) override;
     void enableButton(FolderButton button, bool enabled) override;
     void setStartCommandText(const char* text) override;
     void showCompletionMessage(const std::string& text, const char* caption) override;

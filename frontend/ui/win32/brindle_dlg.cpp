@@ -54,12 +54,15 @@ BOOL CBrindleDlg::OnInitDialog() {
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
+    // The row image, then the failure mark (kRowImage, kFailedImage).
     imageList_ = ImageList_Create(16, 16, ILC_MASK | ILC_COLOR, 4, 0);
     if (imageList_ != nullptr) {
-        if (auto small = static_cast<HICON>(
-                LoadImageA(programInstance(), resourceId(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0))) {
-            ImageList_AddIcon(imageList_, small);
-            DestroyIcon(small);
+        for (const int icon : {IDR_MAINFRAME, IDI_FAILED}) {
+            if (auto small = static_cast<HICON>(
+                    LoadImageA(programInstance(), resourceId(icon), IMAGE_ICON, 16, 16, 0))) {
+                ImageList_AddIcon(imageList_, small);
+                DestroyIcon(small);
+            }
         }
         SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(imageList_));
     }
@@ -74,6 +77,8 @@ BOOL CBrindleDlg::OnInitDialog() {
 
     insertColumn(list, 0, texts_.columnSource, 150);
     insertColumn(list, 1, texts_.columnFolder, 400);
+    // A folder or an archive dropped on the window becomes the source.
+    DragAcceptFiles(m_hWnd, TRUE);
     return TRUE;
 }
 
@@ -122,12 +127,14 @@ bool CBrindleDlg::OnNotify(const NMHDR& header, LRESULT& result) {
     // opens nothing.
     const auto mark = static_cast<int>(
         SendMessageA(GetDlgItem(IDC_PRODUCED_LIST), LVM_GETSELECTIONMARK, 0, 0));
-    openProducedFile(platform_, state_, mark);
+    if (const std::optional<std::string> reason = openOrExplainRow(platform_, state_, mark)) {
+        prompts_.warn(m_hWnd, reason->c_str(), texts_.systemNotice);
+    }
     result = 0;
     return true;
 }
 
-bool CBrindleDlg::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
+bool CBrindleDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
     switch (message) {
     case WM_CLOSE:
         // The only way this window ends; the default handling follows.
@@ -145,6 +152,10 @@ bool CBrindleDlg::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
     case WM_RBUTTONDOWN:
         showAbout();
         return false;
+    case WM_DROPFILES:
+        dropSource(reinterpret_cast<HDROP>(wParam));
+        result = 0;
+        return true;
     default:
         return false;
     }
@@ -160,10 +171,22 @@ void CBrindleDlg::chooseViewer() {
 
 void CBrindleDlg::chooseSourceFolder() {
     state_.browseStartPath = state_.sourceFolder;
-    if (const std::optional<std::string> chosen = prompts_.chooseFolder(
-            m_hWnd, texts_.sourceChooserTitle, texts_.chooserRoot, state_.browseStartPath)) {
+    if (const std::optional<std::string> chosen = prompts_.chooseSource(
+            m_hWnd, texts_.sourceChooserTitle, texts_.chooserRoot, state_.browseStartPath,
+            [this](const std::string& path) { return isSourceChoice(platform_, path); })) {
         state_.sourceFolder = *chosen;
     }
+    SetDlgItemTextA(m_hWnd, IDC_SOURCE_LABEL, sourceLabelText(state_, texts_).c_str());
+}
+
+void CBrindleDlg::dropSource(HDROP drop) {
+    // The first of what was dropped.
+    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
+    std::string path(length + 1, '\0');
+    path.resize(DragQueryFileA(drop, 0, path.data(), length + 1));
+    DragFinish(drop);
+    // While a batch runs its source stays, as the disabled 1006 keeps it.
+    if (walker_.running() || !applySourceChoice(platform_, state_, path)) return;
     SetDlgItemTextA(m_hWnd, IDC_SOURCE_LABEL, sourceLabelText(state_, texts_).c_str());
 }
 

@@ -5,10 +5,11 @@
 //
 // The batch walker lives as long as this object. When the window has closed during a batch, the
 // program must end at once without destroying this object (see core/batch_walker.h): ask
-// batchRunning(), then stopBatch() and ExitProcess.
+// batchRunning(), then abandonBatch() and ExitProcess.
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -30,8 +31,9 @@ public:
 
     // True while a batch worker runs. GUI thread.
     bool batchRunning() const { return walker_.running(); }
-    // Clears the run flag. Any thread.
-    void stopBatch() { walker_.stop(); }
+    // Stops the batch and removes the temporary folders of archives in hand, before the program
+    // ends at once. GUI thread.
+    void abandonBatch() { walker_.abandon(); }
 
 protected:
     BOOL OnInitDialog() override;
@@ -46,6 +48,7 @@ private:
     void focusList();
     void chooseViewer();
     void chooseSourceFolder();
+    void dropSource(HDROP drop);
     void chooseOutputFolder();
     void startOrStop();
     void showAbout();

@@ -10,9 +10,26 @@
 namespace brindle::win32 {
 namespace {
 
-// Selects the start path once the folder chooser has opened.
-int CALLBACK browseCallback(HWND chooser, UINT message, LPARAM, LPARAM startPath) {
-    if (message == BFFM_INITIALIZED) SendMessageA(chooser, BFFM_SETSELECTIONA, TRUE, startPath);
+// What a chooser's callback is told: the path to select when it opens and, for the source
+// chooser, which selections may be confirmed.
+struct Browse {
+    const std::string* startPath;
+    const std::function<bool(const std::string&)>* acceptable;
+};
+
+// Selects the start path once the folder chooser has opened; offers OK only for acceptable
+// selections when there is a rule for them.
+int CALLBACK browseCallback(HWND chooser, UINT message, LPARAM item, LPARAM data) {
+    const auto* browse = reinterpret_cast<const Browse*>(data);
+    if (message == BFFM_INITIALIZED) {
+        SendMessageA(chooser, BFFM_SETSELECTIONA, TRUE,
+                     reinterpret_cast<LPARAM>(browse->startPath->c_str()));
+    } else if (message == BFFM_SELCHANGED && browse->acceptable != nullptr) {
+        char path[MAX_PATH] = {};
+        const bool ok = SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(item), path) &&
+                        (*browse->acceptable)(path);
+        SendMessageA(chooser, BFFM_ENABLEOK, 0, ok ? TRUE : FALSE);
+    }
     return 0;
 }
 
@@ -29,6 +46,21 @@ class SystemPrompts final : public Prompts {
 public:
     std::optional<std::string> chooseFolder(HWND owner, const char* title, const char* rootName,
                                             const std::string& startPath) override {
+        return runChooser(owner, title, rootName, Browse{&startPath, nullptr});
+    }
+
+    std::optional<std::string> chooseSource(
+        HWND owner, const char* title, const char* rootName, const std::string& startPath,
+        const std::function<bool(const std::string&)>& acceptable) override {
+        std::optional<std::string> chosen =
+            runChooser(owner, title, rootName, Browse{&startPath, &acceptable});
+        if (chosen && !acceptable(*chosen)) return std::nullopt;
+        return chosen;
+    }
+
+    // The folder chooser; files are listed too when the callback has a rule for them.
+    std::optional<std::string> runChooser(HWND owner, const char* title, const char* rootName,
+                                          const Browse& rules) {
         // The chooser needs COM on this thread; a thread that already has it keeps its kind.
         const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
@@ -54,9 +86,10 @@ public:
                 browse.pidlRoot = root;
                 browse.pszDisplayName = displayName;
                 browse.lpszTitle = title;
-                browse.ulFlags = BIF_RETURNONLYFSDIRS;
+                browse.ulFlags = rules.acceptable != nullptr ? BIF_BROWSEINCLUDEFILES
+                                                             : BIF_RETURNONLYFSDIRS;
                 browse.lpfn = browseCallback;
-                browse.lParam = reinterpret_cast<LPARAM>(startPath.c_str());
+                browse.lParam = reinterpret_cast<LPARAM>(&rules);
                 if (LPITEMIDLIST item = SHBrowseForFolderA(&browse)) {
                     // A folder without a file-system path is no choice: the display name left in
                     // the buffer is not a path.

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,12 @@ public:
     virtual std::optional<std::string> chooseFolder(HWND owner, const char* title,
                                                     const char* rootName,
                                                     const std::string& startPath) = 0;
+
+    // The source chooser: the folder chooser as above that lists files too, and offers OK only
+    // while acceptable says yes to the selection's path (a folder or an archive). GUI thread.
+    virtual std::optional<std::string> chooseSource(
+        HWND owner, const char* title, const char* rootName, const std::string& startPath,
+        const std::function<bool(const std::string&)>& acceptable) = 0;
 
     // The file-open dialog owned by owner, titled title, with one file type whose display text
     // is filterText and whose pattern is empty. The chosen path (possibly empty), or nothing

@@ -30,6 +30,14 @@ void Win32RowSink::setColumn1(std::int32_t index, const std::string& text) {
                  reinterpret_cast<LPARAM>(&item));
 }
 
+void Win32RowSink::markFailed(std::int32_t index) {
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = index;
+    item.iImage = kFailedImage;
+    SendMessageA(list(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
 void Win32RowSink::enableButton(FolderButton button, bool enabled) {
     const int id = button == FolderButton::Source ? IDC_SOURCE_FOLDER : IDC_OUTPUT_FOLDER;
     EnableWindow(GetDlgItem(dialog_, id), enabled ? TRUE : FALSE);

@@ -11,6 +11,10 @@
 
 namespace brindle::win32 {
 
+// The list's images: every row shows the program icon, a failed one the failure mark.
+inline constexpr int kRowImage = 0;
+inline constexpr int kFailedImage = 1;
+
 class Win32RowSink final : public RowSink {
 public:
     explicit Win32RowSink(Prompts& prompts) : prompts_(prompts) {}
@@ -22,6 +26,7 @@ public:
     void deleteAllRows() override;
     void insertRow(std::int32_t index, const std::string& column0) override;
     void setColumn1(std::int32_t index, const std::string& text) override;
+    void markFailed(std::int32_t index) override;
     void enableButton(FolderButton button, bool enabled) override;
     void setStartCommandText(const char* text) override;
     void showCompletionMessage(const std::string& text, const char* caption) override;

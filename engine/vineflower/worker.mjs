@@ -1,0 +1,11 @@
+// A service worker thread: keeps Vineflower loaded and decompiles one class
+// file at a time for the service's main thread.
+import { parentPort } from "node:worker_threads";
+
+import { decompileClassFile, loadVineflower } from "./decompiler.mjs";
+
+await loadVineflower();
+parentPort.on("message", async ({ file, delayMillis }) => {
+  if (delayMillis > 0) await new Promise((resolve) => setTimeout(resolve, delayMillis));
+  parentPort.postMessage(await decompileClassFile(file));
+});
