@@ -1,11 +1,11 @@
 #pragma once
 // The service transport on Windows, which gives programs no Unix-domain sockets: the resident
 // service listens on the loopback address and publishes its port, a secret, a proof and its
-// process id in a port file in the user's private payload folder (TcpEndpoint.java). Each
-// connection starts with the secret; the service answers with the proof, so that neither side
-// talks to another user's program that holds the port. The service is started by the first
-// engine run that finds none, hidden and detached: out of Jad.exe's job, with no handle of
-// Jad.exe's.
+// process id in a port file in the user's private payload folder (Transport.Tcp in
+// engine/service). Each connection starts with the secret; the service answers with the proof,
+// so that neither side talks to another user's program that holds the port. The service is
+// started by the first engine run that finds none, hidden and detached: out of Jad.exe's job,
+// with no handle of Jad.exe's.
 
 #include <functional>
 #include <string>

@@ -1,11 +1,16 @@
 // The resident side of jad: one Java VM per user that keeps Procyon loaded and
-// decompiles class files for later jad runs over a Unix-domain socket.
+// decompiles class files for later jad runs over a Unix-domain socket (on
+// Windows, for Jad.exe runs over loopback TCP).
 //
 // Started by jad (never by hand) as
 //   java ... -cp <Procyon jars>:jad-service.jar brindle.jad.JadService <socket path> <key>
 //       <idle seconds> <decompilers> <results held ahead>
 // with stdin, stdout and stderr on /dev/null and fd 3 the write end of jad's
 // start-up pipe. Once the socket is listening it writes "R" on that pipe.
+// On Windows Jad.exe starts it with tcp:<port file> in place of the socket
+// path: it then listens on the loopback address, and every connection passes a
+// handshake before its request is read (Transport.Tcp); Jad.exe waits for the
+// port file.
 // The same jar decompiles one class file without a service (jad's cold run) as
 //   java ... -cp <Procyon jars>:jad-service.jar brindle.jad.JadService --cold <class file>
 // which prints the source on stdout and exits 0, or prints why there is none
@@ -19,8 +24,8 @@
 // it, so the trace does not depend on who called Procyon. Both VMs run with
 // -XX:-OmitStackTraceInFastThrow, so that a hot VM keeps the traces too. For
 // a package-info.class the source is the package declaration with its
-// annotations. The service writes no file but its socket; jad writes the
-// output file.
+// annotations. The service writes no file but its socket (or port file); jad
+// writes the output file.
 //
 // Protocol, all integers unsigned big-endian, strings UTF-8:
 // Request:  "BRJ3" u32 keyLength key u32 timeoutSeconds u32 testDelayMillis
@@ -61,7 +66,8 @@
 // A decompile that runs past its time limit cannot be stopped inside
 // Procyon, so the service ends itself 5 seconds after it (jad has already given
 // up on it, ended the service and reported the class file as timed out).
-// After the idle time without work the service removes its socket and ends.
+// After the idle time without work the service removes its socket (or port
+// file) and ends.
 package brindle.jad;
 
 import java.io.FileOutputStream;
@@ -81,7 +87,7 @@ public final class JadService {
     public static void main(String[] args) throws Exception {
         if (args.length == 2 && args[0].equals("--cold")) System.exit(cold(args[1]));
         if (args.length != 5) System.exit(2);
-        final Path socketPath = Path.of(args[0]);
+        final String endpoint = args[0];
         final String key = args[1];
         final long idleMillis = Long.parseLong(args[2]) * 1000L;
         final int decompilers = Math.max(1, Integer.parseInt(args[3]));
@@ -91,9 +97,16 @@ public final class JadService {
         final Scheduler scheduler =
                 new Scheduler(decompilers, ahead, Scheduler.BATCH_GAP_MS, ProcyonLoader::newEngine);
         final Service service = new Service(key, scheduler);
-        try (Transport.Unix transport = Transport.Unix.listen(socketPath)) {
-            signalReady();
-            transport.serve(service, idleMillis);
+        if (endpoint.startsWith(Transport.Tcp.PREFIX)) {
+            try (Transport transport =
+                         Transport.Tcp.listen(Path.of(endpoint.substring(Transport.Tcp.PREFIX.length())))) {
+                transport.serve(service, idleMillis);
+            }
+        } else {
+            try (Transport transport = Transport.Unix.listen(Path.of(endpoint))) {
+                signalReady();
+                transport.serve(service, idleMillis);
+            }
         }
         System.exit(0);
     }

@@ -1,5 +1,6 @@
 package brindle.jad;
 
+import java.io.File;
 import java.io.IOException;
 import java.nio.channels.ByteChannel;
 import java.util.Map;
@@ -53,7 +54,7 @@ final class Service {
                 Protocol.answer(connection, Answer.COLD, "the service belongs to another jad");
                 return;
             }
-            if (!request.classFile().startsWith("/") || !request.workingFolder().startsWith("/")) {
+            if (!new File(request.classFile()).isAbsolute() || !new File(request.workingFolder()).isAbsolute()) {
                 Protocol.started(connection);
                 Protocol.answer(connection, Answer.COLD, "not an absolute path");
                 return;
