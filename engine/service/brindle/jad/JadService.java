@@ -59,8 +59,10 @@
 // own order), and hold their results, as many as jad says (BRINDLE_JAD_AHEAD;
 // the oldest is dropped first). A held result answers a request only while
 // the class file, every file Procyon read for it and their folders are
-// unchanged (device, inode, size, modification and change time); anything
-// else is decompiled afresh. Work not begun is dropped when the batch stops
+// unchanged (device, inode, size, modification and change time; on Windows,
+// which has no change time and gives Java no file identity: size, modification
+// and creation time, and a digest of a file's contents); anything else is
+// decompiled afresh. Work not begun is dropped when the batch stops
 // (no request for two seconds).
 //
 // A decompile that runs past its time limit cannot be stopped inside

@@ -1,5 +1,6 @@
 package brindle.jad;
 
+import java.io.File;
 import java.io.IOException;
 import java.nio.file.DirectoryStream;
 import java.nio.file.Files;
@@ -43,8 +44,13 @@ final class Scheduler {
 
     private record Key(String classFile, String workingFolder) {
         String folder() {
-            return classFile.substring(0, classFile.lastIndexOf('/') + 1);
+            return classFile.substring(0, lastSeparator(classFile) + 1);
         }
+    }
+
+    // Where the last name in a path starts, less one; Windows takes '/' as well as its own separator.
+    private static int lastSeparator(String path) {
+        return Math.max(path.lastIndexOf('/'), path.lastIndexOf(File.separatorChar));
     }
 
     private static final class Task {
@@ -173,7 +179,7 @@ final class Scheduler {
     // Queues the class files after this one in its folder, up to the limit, for the
     // free decompilers; work not begun for that folder is replaced.
     private void decompileAhead(Key key, long timeoutMillis) {
-        final int slash = key.classFile.lastIndexOf('/');
+        final int slash = lastSeparator(key.classFile);
         final String name = key.classFile.substring(slash + 1);
         final List<String> names = listing(key.folder());
         final int at = names.indexOf(name);
