@@ -277,7 +277,7 @@ std::string TcpTransport::startService(Clock::time_point until) {
     HiddenStart service;
     service.program = setup_.java;
     service.args = serviceArguments(joinClassPath(jars, ';'), "tcp:" + portFile_, key_,
-                                    setup_.idleSeconds, setup_.javaOptions);
+                                    setup_.shape, setup_.javaOptions);
     service.env = setup_.env;
     service.workingFolder = empty;
     // The service outlives Jad.exe: out of any job Jad.exe runs in, where that is allowed.

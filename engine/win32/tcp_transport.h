@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/java_command.h"
 #include "engine/core/service_transport.h"
 
 namespace brindle::engine::win32 {
@@ -21,7 +22,7 @@ struct TcpServiceSetup {
     std::string serviceJar;                // jad-service.jar, likewise
     std::vector<std::string> javaOptions;  // the platform's own (serviceArguments)
     std::vector<std::string> env;          // the service's whole environment
-    unsigned idleSeconds = 0;              // the service ends after this long without work
+    ServiceShape shape;                    // its decompilers, results held ahead, idle time
     std::string folder;                    // the private folder of the port file and the lock
     std::function<std::string()> prepare;  // before a start (makes the jars intact): error text
 };

@@ -38,7 +38,7 @@ std::vector<std::string> javaEnvironment() {
 class UnpackingBackend final : public Backend {
 public:
     UnpackingBackend(Backend& inner, const Payload& payload) : inner_(inner), payload_(payload) {}
-    Outcome decompile(const DecompileJob& job) override {
+    Outcome decompile(DecompileJob& job) override {
         if (std::string error = unpackPayload(payload_); !error.empty())
             return Outcome::failure(OutcomeKind::DecompilerNotFound, error);
         return inner_.decompile(job);
@@ -181,15 +181,22 @@ Outcome Win32EngineHost::offerBackends(const Settings& settings, std::vector<Off
     const std::vector<std::string> javaOptions = {"@" + forJava(payload_.javaOptions)};
     const std::vector<std::string> env = javaEnvironment();
 
-    cold_ = std::make_unique<ColdRunBackend>(runner_, ColdRunSetup{java, joinClassPath(jars, ';'), env, javaOptions});
+    const std::string serviceJar = forJava(payload_.serviceJar);
+    // The cold run decompiles with the service program's own code (its cold mode), so that a
+    // source is the service's byte for byte; the payload always carries it.
+    std::vector<std::string> coldJars = jars;
+    coldJars.push_back(serviceJar);
+    cold_ = std::make_unique<ColdRunBackend>(
+        runner_, ColdRunSetup{java, joinClassPath(coldJars, ';'), env, javaOptions, true});
     unpackingCold_ = std::make_unique<UnpackingBackend>(*cold_, payload_);
     TcpServiceSetup service;
     service.java = java;
     service.classPath = jars;
-    service.serviceJar = forJava(payload_.serviceJar);
+    service.serviceJar = serviceJar;
     service.javaOptions = javaOptions;
     service.env = env;
-    service.idleSeconds = settings.serviceIdleSeconds;
+    service.shape = {settings.serviceDecompilers, settings.serviceAheadResults,
+                     settings.serviceIdleSeconds};
     service.folder = payload_.folder;
     service.prepare = [this] { return unpackPayload(payload_); };
     transport_ = std::make_unique<TcpTransport>(std::move(service));

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/core/limits.h"
 #include "fakes/fake_log.h"
 #include "support/files.h"
 
@@ -272,13 +273,16 @@ protected:
         return path;
     }
     Calls javaCalls() const { return brindle::fakes::readCalls(java() + ".log"); }
-    std::size_t serviceStarts() const {
-        std::size_t n = 0;
+    // The calls that started a service (the service program with an endpoint, not --cold).
+    Calls serviceCalls() const {
+        Calls found;
         for (const auto& call : javaCalls()) {
-            for (const std::string& arg : call) n += arg == "brindle.jad.JadService" ? 1u : 0u;
+            const auto at = std::find(call.begin(), call.end(), "brindle.jad.JadService");
+            if (at != call.end() && at + 1 != call.end() && at[1].starts_with("tcp:")) found.push_back(call);
         }
-        return n;
+        return found;
     }
+    std::size_t serviceStarts() const { return serviceCalls().size(); }
 
     // The environment of a test: the fake java through JAVA_HOME, its own %LOCALAPPDATA%.
     Env env(Env more = {}) const {
@@ -323,11 +327,18 @@ TEST_F(JadExe, AwkwardPathsReachJavaWholeAndTheSourceLandsByteForByte) {
         const Calls calls = javaCalls();
         ASSERT_FALSE(calls.empty());
         if (cold) {
-            EXPECT_EQ(calls.back().back(), utf8(classFile));
-            EXPECT_EQ(calls.back().end()[-2], "com.strobel.decompiler.DecompilerDriver");
-            EXPECT_TRUE(std::any_of(calls.back().begin(), calls.back().end(),
-                                    [](const std::string& a) { return a.starts_with("@"); }))
-                << "no java options file";
+            // The service program's cold mode, with the platform's java options before it.
+            const std::vector<std::string>& call = calls.back();
+            EXPECT_EQ(call.back(), utf8(classFile));
+            EXPECT_EQ(call.end()[-2], "--cold");
+            EXPECT_EQ(call.end()[-3], "brindle.jad.JadService");
+            const auto options = std::find_if(call.begin(), call.end(),
+                                              [](const std::string& a) { return a.starts_with("@"); });
+            ASSERT_NE(options, call.end()) << "no java options file";
+            const auto cp = std::find(call.begin(), call.end(), "-cp");
+            ASSERT_NE(cp, call.end());
+            EXPECT_LT(options, cp);
+            EXPECT_NE(cp[1].find("\\jad-service.jar"), std::string::npos) << cp[1];
         } else {
             EXPECT_EQ(calls.back()[0], "request");
             EXPECT_EQ(calls.back()[1], utf8(classFile));
@@ -434,6 +445,30 @@ TEST_F(JadExe, LaterRunsAskTheSameService) {
     EXPECT_EQ(requests, 3u);
 }
 
+// The service's decompilers and the results it holds ahead come from the environment, its heap
+// from the decompilers; the platform's java options come before the engine's own arguments.
+TEST_F(JadExe, TheServiceIsStartedWithTheShapeTheEnvironmentGives) {
+    const std::string out = folder("out");
+    const JadRun run = jad(out, "\"" + folder("src") + "\\Hello.class\"",
+                           env({{"BRINDLE_JAD_WORKERS", "3"}, {"BRINDLE_JAD_AHEAD", "5"}}));
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    const Calls calls = serviceCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    const std::vector<std::string>& call = calls[0];
+    const auto service = std::find(call.begin(), call.end(), "brindle.jad.JadService");
+    ASSERT_EQ(call.end() - service, 6);
+    EXPECT_EQ(std::vector<std::string>(service + 3, call.end()), (std::vector<std::string>{"60", "3", "5"}));
+    const auto options = std::find_if(call.begin(), call.end(), [](const std::string& a) { return a.starts_with("@"); });
+    using namespace brindle::engine;
+    const auto heap = std::find(call.begin(), call.end(),
+                                "-Xmx" + std::to_string((kServiceHeapBase + 3 * kServiceHeapPerDecompiler) / kMiB) + "m");
+    const auto cp = std::find(call.begin(), call.end(), "-cp");
+    ASSERT_NE(options, call.end());
+    ASSERT_NE(heap, call.end());
+    EXPECT_LT(options, cp);
+    EXPECT_LT(heap, cp);
+}
+
 // The port of a service that ended may come to another program: without the service's proof
 // its answer is not taken, and a new service of the user's own is started.
 TEST_F(JadExe, AProgramHoldingTheServicesPortIsNotTakenForIt) {
@@ -469,7 +504,7 @@ TEST_F(JadExe, AProgramHoldingTheServicesPortIsNotTakenForIt) {
         char secret[64];
         recv(client, secret, sizeof secret, MSG_WAITALL);
         const std::string body = "// not the service\n";
-        std::string answer = std::string(64, 'x') + "BRJ2" + '\0';
+        std::string answer = std::string(64, 'x') + "BRJ3" + '\3' + std::string(4, '\0') + "BRJ3" + '\0';
         for (int shift = 24; shift >= 0; shift -= 8) answer += static_cast<char>((body.size() >> shift) & 0xFF);
         answer += body;
         send(client, answer.data(), static_cast<int>(answer.size()), 0);

@@ -1,15 +1,17 @@
 // A stand-in for java.exe in the Windows engine tests. Every start appends its arguments (as the
 // C runtime splits them, in UTF-8) to "<program file>.log" (see fake_log.h). What it then does
 // depends on its arguments, as the real java would, and on FAKE_JAVA_MODE:
-//   ... com.strobel.decompiler.DecompilerDriver <class file>   a cold run: prints
+//   ... brindle.jad.JadService --cold <class file>   a cold run: prints
 //       "// cold source of <class file>" and a line with Chinese text (UTF-8, LF line ends)
-//   ... brindle.jad.JadService tcp:<port file> <key> <idle>   the service: listens on the
-//       loopback address, publishes the port file, passes the handshake (the secret in, the
-//       proof out) and answers each request with the source "// service source of <path>"
-//       (logging the request as a call "request", path, folder)
+//   ... brindle.jad.JadService tcp:<port file> <key> <idle> <decompilers> <held ahead>   the
+//       service: listens on the loopback address, publishes the port file, passes the
+//       handshake (the secret in, the proof out) and answers each request with the "started"
+//       frame and the source "// service source of <path>" (logging the request as a call
+//       "request", path, folder)
 // FAKE_JAVA_MODE: "fail" exits 1 after a line on stderr; "empty" prints nothing; "old" fails as
 // a Java too old for the service's classes; "hang" starts a child that writes its process id to
-// "<program file>.child" and then both wait for ever (the service: it never answers);
+// "<program file>.child" and then both wait for ever (the service: it sends "started" and
+// never answers);
 // "no-service" ends a service at once without listening, as "old" does.
 
 #include <winsock2.h>
@@ -132,7 +134,7 @@ void sendAll(SOCKET s, const std::string& bytes) {
 }
 
 std::string answer(char kind, const std::string& body) {
-    std::string out = "BRJ2";
+    std::string out = "BRJ3";
     out += kind;
     const auto length = static_cast<std::uint32_t>(body.size());
     for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((length >> shift) & 0xFF);
@@ -185,6 +187,7 @@ int service(const std::wstring& log, const std::string& portFile, const std::str
             readU32(client, timeout) && readU32(client, delay) && readString(client, path) &&
             readString(client, folder)) {
             brindle::fakes::appendCall(ansi(log), {"request", path, folder});
+            sendAll(client, answer(3, ""));  // started
             if (requestKey != key) {
                 sendAll(client, answer(2, "the service belongs to another jad"));
             } else if (mode() == "hang") {

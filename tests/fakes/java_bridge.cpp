@@ -8,7 +8,9 @@
 // receives Windows paths in its requests: for it this program stands in between as a relay. It
 // starts the Linux service on a port file of its own, publishes the real port file with its own
 // port (the service's secret and proof unchanged, so Jad.exe cannot tell), and passes each
-// connection on with the request's two paths translated.
+// connection on with the request's two paths translated, each on a thread of its own: the
+// service decompiles several class files at once and sends each its "started" frame when its
+// decompile begins, which a relay serving one connection at a time would hold back.
 
 #include <winsock2.h>
 #include <windows.h>
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -166,8 +169,9 @@ void sendAll(SOCKET s, const std::string& bytes) {
 }
 
 // The secret (64 bytes), then the request: magic, key, timeout, delay, class file, working
-// folder (see TcpEndpoint.java and JadService.java).
-void relayOne(SOCKET client, unsigned linuxPort) {
+// folder (see engine/service: Transport.java and JadService.java). Back come the proof, the
+// "started" frame and the answer, passed on as they arrive.
+void relayRequest(SOCKET client, unsigned linuxPort) {
     std::string secret, magic, key, numbers, path, folder;
     if (!readExactly(client, secret, 64) || !readExactly(client, magic, 4) || !readField(client, key) ||
         !readExactly(client, numbers, 8) || !readField(client, path) || !readField(client, folder))
@@ -190,6 +194,12 @@ void relayOne(SOCKET client, unsigned linuxPort) {
             sendAll(client, std::string(buffer, static_cast<std::size_t>(n)));
     }
     closesocket(service);
+}
+
+// On a thread of its own; owns client.
+void relayOne(SOCKET client, unsigned linuxPort) {
+    relayRequest(client, linuxPort);
+    closesocket(client);
 }
 
 int relay(const std::wstring& portFile, const std::wstring& linuxPortFile, const std::wstring& status) {
@@ -226,8 +236,7 @@ int relay(const std::wstring& portFile, const std::wstring& linuxPortFile, const
         if (select(0, &readable, nullptr, nullptr, &second) <= 0) continue;
         const SOCKET client = accept(server, nullptr, nullptr);
         if (client == INVALID_SOCKET) continue;
-        relayOne(client, linuxPort);
-        closesocket(client);
+        std::thread(relayOne, client, linuxPort).detach();
     }
     DeleteFileW(portFile.c_str());
     return 0;

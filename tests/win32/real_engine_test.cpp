@@ -1,8 +1,7 @@
 // The real thing under Wine: Brindle.exe with the real Jad.exe in the Windows folder and the real
 // service jar on the real Java (the Linux one, through tests/fakes/java_bridge as java.exe found
 // by JAVA_HOME), over real class files from Debian's commons-lang3. What the service writes
-// must be byte for byte what Procyon's own command line prints (a cold run), which is what the
-// Linux jad writes.
+// must be byte for byte what Jad.exe's cold run writes, and what the Linux jad writes.
 
 #include <windows.h>
 
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/java_command.h"
 #include "fakes/fake_log.h"
 #include "support/files.h"
 #include "texts/texts.h"
@@ -195,6 +195,47 @@ protected:
         return testing::readFile(folder + "\\" + name + ".java");
     }
 
+    // What the Linux jad writes for the class file: its cold run's command line (the engine
+    // core's, without the Windows options) on the Linux java, which the bridge hands it to,
+    // under the C.UTF-8 locale jad gives java. Its output is the source as it is written.
+    std::string linuxSource(const std::string& classFile) {
+        std::vector<std::string> jars;
+        const std::string procyon = PROCYON_JARS;
+        for (std::size_t start = 0; start < procyon.size();) {
+            const std::size_t end = std::min(procyon.find(':', start), procyon.size());
+            jars.push_back(fromLinuxPath(procyon.substr(start, end - start)));
+            start = end + 1;
+        }
+        jars.push_back(fromLinuxPath(SERVICE_JAR));
+        std::string line = "\"" + root_ + "\\jdk\\bin\\java.exe\"";
+        for (const std::string& arg : engine::coldRunArguments(engine::joinClassPath(jars, ';'), classFile, true))
+            line += " \"" + arg + "\"";
+        const std::string outFile = root_ + "\\linux.out";
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        const HANDLE out = CreateFileA(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+        EXPECT_NE(out, INVALID_HANDLE_VALUE);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out;
+        startup.hStdError = out;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        SetEnvironmentVariableA("LC_ALL", "C.UTF-8");
+        PROCESS_INFORMATION process{};
+        const bool started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                            &startup, &process) != FALSE;
+        SetEnvironmentVariableA("LC_ALL", nullptr);
+        CloseHandle(out);
+        EXPECT_TRUE(started) << line;
+        if (!started) return {};
+        DWORD code = 0xFFFFFFFF;
+        if (WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        EXPECT_EQ(code, 0u) << line;
+        return testing::readFile(outFile);
+    }
+
     std::string root_, program_, out_, viewer_;
     Env environment_;
     bool madeSource_ = false;  // the batch's default source folder C:\Tarnwick\Servlets
@@ -219,9 +260,27 @@ TEST_F(RealEngine, SingleFileDecompilesARealClassAndOpensIt) {
     expectJavaSource(source, "Pair.java");
     EXPECT_NE(source.find("public abstract class Pair<L, R>"), std::string::npos) << source;
     EXPECT_EQ(source, coldSource(classFile, "Pair"));
+    EXPECT_EQ(source, linuxSource(classFile));
     const auto calls = testing::waitForCalls(viewer_ + ".log", 1);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_NE(calls[0][0].find(out_ + "\\Pair.java"), std::string::npos);
+}
+
+// Where Procyon cannot decompile a method it writes the stack trace into the source: its frames
+// and line ends too are the same warm, cold and on Linux.
+TEST_F(RealEngine, AStackTraceInASourceIsTheSameWarmColdAndOnLinux) {
+    const std::string classFile = root_ + "\\Fail.class";
+    // With its local classes beside it, where Procyon looks for them.
+    const std::string compiled = fromLinuxPath(REAL_CLASSES) + "\\demo\\service";
+    for (const std::string& name : classFiles(compiled))
+        ASSERT_TRUE(CopyFileA((compiled + "\\" + name).c_str(), (root_ + "\\" + name).c_str(), FALSE));
+    const std::string folder = root_ + "\\warm";
+    ASSERT_EQ(run("\"" + windowsFolder() + "\\Jad.exe\" -d\"" + folder + "\" \"" + classFile + "\"", environment_), 0u);
+    const std::string warm = testing::readFile(folder + "\\Fail.java");
+    EXPECT_NE(warm.find("\n                //     at com.strobel."), std::string::npos) << warm;
+    EXPECT_EQ(warm.find('\r'), std::string::npos) << warm;
+    EXPECT_EQ(warm, coldSource(classFile, "Fail"));
+    EXPECT_EQ(warm, linuxSource(classFile));
 }
 
 TEST_F(RealEngine, FolderBatchDecompilesEveryClassFile) {
@@ -259,6 +318,7 @@ TEST_F(RealEngine, FolderBatchDecompilesEveryClassFile) {
         const std::string produced = testing::readFile(out_ + "\\tuple\\" + base + ".java");
         if (base != "package-info") expectJavaSource(produced, base);
         EXPECT_EQ(produced, coldSource(tuple + "\\" + name, base)) << base;
+        EXPECT_EQ(produced, linuxSource(tuple + "\\" + name)) << base;
     }
 }
 
