@@ -523,13 +523,15 @@ TEST_F(JadExe, TimeLimitEndsJavaAndWhatItStarted) {
     for (const bool cold : {true, false}) {
         SCOPED_TRACE(cold ? "cold" : "service");
         DeleteFileA((java() + ".child").c_str());
-        Env e = env({{"FAKE_JAVA_MODE", "hang"}, {"BRINDLE_JAD_TIMEOUT", "3"}});
+        // Long enough for java and its child to start under a loaded Wine with a fresh prefix,
+        // where starting a process can take seconds: the child must exist before the limit.
+        Env e = env({{"FAKE_JAVA_MODE", "hang"}, {"BRINDLE_JAD_TIMEOUT", "8"}});
         if (cold) e["BRINDLE_JAD_COLD"] = "1";
         const std::string out = folder("out");
         const std::string classFile = folder("src") + "\\Hello.class";
         const JadRun run = jad(out, "\"" + classFile + "\"", e);
         EXPECT_EQ(run.exitCode, 1u);
-        EXPECT_EQ(run.err, "jad: " + classFile + ": timed out after 3 s\r\n");
+        EXPECT_EQ(run.err, "jad: " + classFile + ": timed out after 8 s\r\n");
         const std::string child = readWhole(java() + ".child");
         ASSERT_FALSE(child.empty()) << "java started no child";
         EXPECT_TRUE(processEnds(static_cast<DWORD>(std::stoul(child))));
