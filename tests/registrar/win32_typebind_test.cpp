@@ -15,23 +15,19 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/win32_files.h"
 #include "support/win32_launch.h"
 
 namespace brindle {
 namespace {
+
+using testing::fromLinuxPath;
 
 const std::string kChinese = "\xb3\xcc\xd0\xf2";  // 程序
 const std::string kTrailBackslash = "\x94\x5c";   // 擻, whose trail byte is a backslash
 const std::string kFileTypeName = "Java\xb3\xcc\xd0\xf2\xce\xc4\xbc\xfe";  // Java程序文件
 
 // Wine shows the Linux file system as drive Z:.
-std::string fromLinuxPath(std::string path) {
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return "Z:" + path;
-}
-
 // Starts the program with no arguments and waits; its exit code.
 DWORD run(const std::string& program) {
     return testing::launchAndWait("\"" + program + "\"");

@@ -23,6 +23,7 @@
 #include "fakes/fake_log.h"
 #include "os/host_platform.h"
 #include "support/files.h"
+#include "support/win32_files.h"
 #include "support/temp_folder.h"
 #include "texts/texts.h"
 #include "ui/resource.h"
@@ -33,6 +34,8 @@
 namespace brindle {
 namespace {
 
+using testing::fromLinuxPath;
+
 using Calls = std::vector<std::vector<std::string>>;
 using Row = std::pair<std::string, std::string>;
 using testing::click;
@@ -41,11 +44,6 @@ using testing::ModalRun;
 using testing::textOf;
 
 // Wine shows the Linux file system as drive Z:.
-std::string fromLinuxPath(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return "Z:" + path;
-}
-
 void writeFile(const std::string& path, const std::string& bytes) {
     ASSERT_TRUE(testing::writeFile(path, bytes)) << path;
 }

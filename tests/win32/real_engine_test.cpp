@@ -16,25 +16,18 @@
 #include "engine/core/java_command.h"
 #include "fakes/fake_log.h"
 #include "support/files.h"
+#include "support/win32_files.h"
 #include "texts/texts.h"
 #include "ui/resource.h"
 
 namespace brindle {
 namespace {
 
+using testing::fromLinuxPath;
+using testing::windowsFolder;
+using testing::removeTree;
+
 const std::string kChinese = "\xb3\xcc\xd0\xf2";  // 程序
-
-std::string fromLinuxPath(std::string path) {
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return "Z:" + path;
-}
-
-std::string windowsFolder() {
-    char buffer[MAX_PATH];
-    return std::string(buffer, GetWindowsDirectoryA(buffer, MAX_PATH));
-}
 
 std::vector<std::string> classFiles(const std::string& folder) {
     std::vector<std::string> names;
@@ -46,26 +39,6 @@ std::vector<std::string> classFiles(const std::string& folder) {
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
-}
-
-void removeTree(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(path);
-            } else {
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 HWND waitForWindow(DWORD processId, const std::string& caption, int limitMs) {

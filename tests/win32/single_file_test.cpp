@@ -11,6 +11,7 @@
 
 #include "fakes/fake_log.h"
 #include "support/files.h"
+#include "support/win32_files.h"
 #include "support/win32_launch.h"
 #include "support/zip_writer.h"
 #include "texts/texts.h"
@@ -18,24 +19,16 @@
 namespace brindle {
 namespace {
 
+using testing::fromLinuxPath;
+using testing::windowsFolder;
+using testing::removeTree;
+
 using Calls = std::vector<std::vector<std::string>>;
 
 const std::string kChinese = "\xb3\xcc\xd0\xf2";  // 程序
 const std::string kTrailBackslash = "\x94\x5c";   // 擻, whose trail byte is a backslash
 
 // Wine shows the Linux file system as drive Z:.
-std::string fromLinuxPath(std::string path) {
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return "Z:" + path;
-}
-
-std::string windowsFolder() {
-    char buffer[MAX_PATH];
-    return std::string(buffer, GetWindowsDirectoryA(buffer, MAX_PATH));
-}
-
 using testing::readFile;
 using testing::waitForCalls;
 
@@ -102,26 +95,6 @@ Calls viewerCalls(const std::string& log, const std::string& viewer) {
         }
     }
     return calls;
-}
-
-void removeTree(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(path);
-            } else {
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 class BrindleExe : public ::testing::Test {
