@@ -3,9 +3,11 @@
 namespace brindle::engine {
 
 std::vector<Backend*> chooseBackends(const Settings& settings,
-                                     std::span<const OfferedBackend> offered) {
+                                     std::span<const OfferedBackend> offered,
+                                     DecompilerEngine engine) {
     std::vector<Backend*> chosen;
     for (const OfferedBackend& o : offered) {
+        if (o.engine != engine) continue;
         if (settings.cold && o.role == BackendRole::Resident) continue;
         if (!settings.cold && settings.serviceRequired && o.role == BackendRole::Cold) continue;
         chosen.push_back(o.backend);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/core/backend.h"
+#include "engine/core/engine_choice.h"
 #include "engine/core/settings.h"
 
 namespace brindle::engine {
@@ -19,12 +20,14 @@ enum class BackendRole {
 struct OfferedBackend {
     Backend* backend = nullptr;
     BackendRole role = BackendRole::Cold;
+    DecompilerEngine engine = DecompilerEngine::Procyon;
 };
 
-// The backends to try, in the order offered: a forced cold run leaves out the resident ones,
-// a required service leaves out the cold ones.
+// The backends of `engine` to try, in the order offered: a forced cold run leaves out the
+// resident ones, a required service leaves out the cold ones.
 std::vector<Backend*> chooseBackends(const Settings& settings,
-                                     std::span<const OfferedBackend> offered);
+                                     std::span<const OfferedBackend> offered,
+                                     DecompilerEngine engine = DecompilerEngine::Procyon);
 
 // Tries each backend in turn until one gives anything but BackendUnusable, with one time
 // budget for them all: a backend gets only what the ones before it left, and none is started

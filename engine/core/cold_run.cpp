@@ -7,25 +7,18 @@
 
 namespace brindle::engine {
 
-ColdRunBackend::ColdRunBackend(ProgramRunner& runner, ColdRunSetup setup)
-    : runner_(runner), setup_(std::move(setup)) {}
-
-Outcome ColdRunBackend::decompile(DecompileJob& job) {
-    RunRequest request;
-    request.program = setup_.java;
-    request.args =
-        coldRunArguments(setup_.classPath, job.classFile, setup_.serviceProgram, setup_.javaOptions);
-    request.env = setup_.env;
-    request.timeout = std::max(
+std::chrono::milliseconds timeLeft(const DecompileJob& job) {
+    return std::max(
         std::chrono::milliseconds(0),
         std::chrono::duration_cast<std::chrono::milliseconds>(job.deadline - Clock::now()));
-    RunResult run = runner_.run(request);
+}
 
+std::optional<Outcome> outcomeOfUnfinishedRun(const RunResult& run, const std::string& program,
+                                              const DecompileJob& job) {
     using Ending = RunResult::Ending;
     switch (run.ending) {
         case Ending::StartFailed:
-            return Outcome::failure(OutcomeKind::CannotStartJava,
-                                    setup_.java + ": " + run.startError);
+            return Outcome::failure(OutcomeKind::CannotStartJava, program + ": " + run.startError);
         case Ending::TimedOut:
             return Outcome::failure(OutcomeKind::TimedOut, {}, job.timeLimit.count());
         case Ending::OutputTooLarge:
@@ -38,6 +31,22 @@ Outcome ColdRunBackend::decompile(DecompileJob& job) {
         case Ending::Exited:
             break;
     }
+    return std::nullopt;
+}
+
+ColdRunBackend::ColdRunBackend(ProgramRunner& runner, ColdRunSetup setup)
+    : runner_(runner), setup_(std::move(setup)) {}
+
+Outcome ColdRunBackend::decompile(DecompileJob& job) {
+    RunRequest request;
+    request.program = setup_.java;
+    request.args =
+        coldRunArguments(setup_.classPath, job.classFile, setup_.serviceProgram, setup_.javaOptions);
+    request.env = setup_.env;
+    request.timeout = timeLeft(job);
+    RunResult run = runner_.run(request);
+    if (std::optional<Outcome> unfinished = outcomeOfUnfinishedRun(run, setup_.java, job))
+        return std::move(*unfinished);
     if (setup_.serviceProgram && run.status == kColdModeNoSource)
         return Outcome::failure(OutcomeKind::NoSource, firstLine(run.err));
     if (run.status != 0)

@@ -3,6 +3,8 @@
 // one-shot mode (the service's own decompile code, so that the source is the service's byte for
 // byte), or Procyon's own command line when there is no service program.
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,14 @@ struct ColdRunSetup {
     std::vector<std::string> javaOptions;  // the platform's own (coldRunArguments)
     bool serviceProgram = false;   // classPath holds the service program
 };
+
+// What is left of the job's time budget, never less than nothing.
+std::chrono::milliseconds timeLeft(const DecompileJob& job);
+
+// The outcome of a run that did not exit on its own (it did not start, was ended, timed out,
+// wrote too much); nullopt when it exited and its status says the rest. program: as started.
+std::optional<Outcome> outcomeOfUnfinishedRun(const RunResult& run, const std::string& program,
+                                              const DecompileJob& job);
 
 class ColdRunBackend final : public Backend {
 public:

@@ -51,9 +51,10 @@ public:
     virtual Outcome copyForDecompiler(const std::vector<CopiedFile>& files,
                                       std::unique_ptr<DecompilerInput>& input) = 0;
 
-    // Finds what decompiling needs (java, the decompiler) and offers the backends that can run
-    // here, in the order they should be tried; JavaNotFound, DecompilerNotFound when something
-    // is missing. The backends live as long as the host.
+    // Finds what decompiling needs (java, node, the decompilers) and offers the backends of the
+    // engines settings.engine names that can run here, each engine's in the order they should
+    // be tried; JavaNotFound, NodeNotFound and the like when what the choice needs is missing
+    // (by default: when no engine is found). The backends live as long as the host.
     virtual Outcome offerBackends(const Settings& settings,
                                   std::vector<OfferedBackend>& offered) = 0;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/files.h"
+#include "common/program_path.h"
 #include "engine/core/class_input.h"
 #include "engine/core/class_name.h"
 #include "engine/core/command_line.h"
@@ -80,6 +81,7 @@ EngineResult runEngine(std::span<const std::string_view> args, EngineHost& host)
     result.outcome = readSettings([&host](const char* name) { return host.environment(name); },
                                   host.listSeparator(), settings);
     if (!result.outcome.succeeded()) return result;
+    settings.engine = readEngineChoice(common::programFolder());
 
     const std::string& file = command.line.classFile;
     result.classFile = file;
@@ -104,10 +106,14 @@ EngineResult runEngine(std::span<const std::string_view> args, EngineHost& host)
     job.workingFolder = host.workingFolder();
     job.timeLimit = settings.timeLimit;
     job.deadline = Clock::now() + settings.timeLimit;
-    const std::vector<Backend*> chosen = chooseBackends(settings, offered);
-    result.outcome = runBackends(chosen, job, [&host](const Outcome& passedOver) {
-        host.tell(fallbackNotice(passedOver, host.programName()));
-    });
+    const std::vector<Backend*> vineflower =
+        chooseBackends(settings, offered, DecompilerEngine::Vineflower);
+    const std::vector<Backend*> procyon =
+        chooseBackends(settings, offered, DecompilerEngine::Procyon);
+    result.outcome =
+        decompileWithEngines(vineflower, procyon, job, [&host](const Outcome& passedOver) {
+            host.tell(fallbackNotice(passedOver, host.programName()));
+        });
     input.reset();
     if (!result.outcome.succeeded()) return result;
     if (isBlank(result.outcome.source)) {

@@ -36,6 +36,9 @@ constexpr std::array kTable{
     Row{OutcomeKind::JavaNotFound, kFailed, true, "java not found {detail}"},
     Row{OutcomeKind::JavaTooOld, kFailed, true, "Java {n} or later is needed, found only {detail}"},
     Row{OutcomeKind::DecompilerNotFound, kFailed, true, "Procyon decompiler not found ({detail})"},
+    Row{OutcomeKind::NodeNotFound, kFailed, true, "node not found {detail}"},
+    Row{OutcomeKind::VineflowerNotFound, kFailed, true,
+        "Vineflower engine not found ({detail})"},
     Row{OutcomeKind::BackendUnusable, kFailed, true,
         "the decompiler service did not answer: {detail}"},
     Row{OutcomeKind::BadCommandLine, kUsage, false,
@@ -90,6 +93,12 @@ Outcome Outcome::withSource(std::string source) {
     Outcome o;
     o.kind = OutcomeKind::Source;
     o.source = std::move(source);
+    return o;
+}
+
+Outcome Outcome::withPartialSource(std::string source) {
+    Outcome o = withSource(std::move(source));
+    o.partial = true;
     return o;
 }
 

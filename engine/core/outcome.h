@@ -19,6 +19,8 @@ enum class OutcomeKind {
     JavaNotFound,         // `detail`: "on PATH", "at <path>"
     JavaTooOld,           // `number`: the release needed; `detail`: what was found
     DecompilerNotFound,   // `detail`: "missing <jar>", "empty class path"
+    NodeNotFound,         // `detail`: "on PATH", "at <path>"
+    VineflowerNotFound,   // `detail`: "missing <file>"
     BackendUnusable,      // `detail`: why; another backend may decompile instead
     BadCommandLine,       // `detail`: what is wrong
     BadEnvironment,       // `detail`: which value is wrong and why
@@ -35,10 +37,14 @@ struct Outcome {
     // BackendUnusable: the user should hear about it even when another backend decompiles
     // (something they can fix, such as a socket folder others can enter).
     bool tellUser = false;
+    // Source: the decompiler marked at least one method it could not decompile; the source is
+    // still written (another engine may be asked first for a better one).
+    bool partial = false;
 
     [[nodiscard]] bool succeeded() const { return kind == OutcomeKind::Source; }
 
     static Outcome withSource(std::string source);
+    static Outcome withPartialSource(std::string source);
     static Outcome failure(OutcomeKind kind, std::string detail = {}, long long number = 0);
     static Outcome unusable(std::string why, bool tellUser = false);
 };

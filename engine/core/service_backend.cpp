@@ -93,9 +93,10 @@ Outcome ServiceBackend::askOnce(DecompileJob& job, const std::string& request,
     }
     const std::optional<AnswerHeader> header = decodeAnswerHeader(head);
     if (!header) return Outcome::unusable("the service answered garbage");
-    if (header->kind == AnswerKind::Source && header->length > kMaxSourceBytes)
+    const bool source = header->kind == AnswerKind::Source || header->kind == AnswerKind::Partial;
+    if (source && header->length > kMaxSourceBytes)
         return Outcome::failure(OutcomeKind::SourceTooLarge);
-    if (header->kind != AnswerKind::Source && header->length > kMaxServiceMessage)
+    if (!source && header->length > kMaxServiceMessage)
         return Outcome::unusable("the service answered garbage");
 
     std::string body(header->length, '\0');
@@ -112,6 +113,8 @@ Outcome ServiceBackend::askOnce(DecompileJob& job, const std::string& request,
     switch (header->kind) {
         case AnswerKind::Source:
             return Outcome::withSource(std::move(body));
+        case AnswerKind::Partial:
+            return Outcome::withPartialSource(std::move(body));
         case AnswerKind::NoSource:
             return Outcome::failure(OutcomeKind::NoSource, firstLine(body));
         case AnswerKind::RunCold:

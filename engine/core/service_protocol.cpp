@@ -49,6 +49,7 @@ std::optional<AnswerHeader> decodeAnswerHeader(std::string_view header) {
         case static_cast<unsigned char>(AnswerKind::Source):
         case static_cast<unsigned char>(AnswerKind::NoSource):
         case static_cast<unsigned char>(AnswerKind::RunCold):
+        case static_cast<unsigned char>(AnswerKind::Partial):
             decoded.kind = static_cast<AnswerKind>(kind);
             break;
         default:

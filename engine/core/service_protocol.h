@@ -38,6 +38,8 @@ enum class AnswerKind : std::uint8_t {
     Source = 0,    // body: the source
     NoSource = 1,  // body: what the decompiler printed instead of a source
     RunCold = 2,   // body: why the service did not decompile; the engine decompiles without it
+    // (3 is the "started" frame.)
+    Partial = 4,   // body: a source in which the decompiler marked a method it could not decompile
 };
 
 inline constexpr std::size_t kAnswerHeaderSize = kServiceMagic.size() + 1 + 4;

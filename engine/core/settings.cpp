@@ -55,6 +55,7 @@ std::vector<std::string> splitList(const std::string& list, char separator) {
 
 Outcome readSettings(const EnvironmentLookup& lookup, char listSeparator, Settings& settings) {
     if (auto java = lookup("BRINDLE_JAD_JAVA"); java && !java->empty()) settings.java = *java;
+    if (auto node = lookup("BRINDLE_JAD_NODE"); node && !node->empty()) settings.node = *node;
     if (auto list = lookup("BRINDLE_JAD_CLASSPATH"); list && !list->empty())
         settings.classPath = splitList(*list, listSeparator);
 

@@ -1,6 +1,8 @@
 #pragma once
 // What the environment may change about a decompile, read once at the start:
 //   BRINDLE_JAD_JAVA       the java program to start (default: "java" on PATH)
+//   BRINDLE_JAD_NODE       the node program that runs the Vineflower engine (default: "node" on
+//                          PATH; without one, Procyon decompiles alone)
 //   BRINDLE_JAD_CLASSPATH  the Procyon jars, in the platform's list form, instead of the defaults
 //   BRINDLE_JAD_TIMEOUT    seconds a class file may take (default 120)
 //   BRINDLE_JAD_COLD       "1": always start Procyon for this class file, never the service
@@ -19,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/engine_choice.h"
 #include "engine/core/limits.h"
 #include "engine/core/outcome.h"
 
@@ -29,6 +32,9 @@ unsigned defaultServiceDecompilers();
 
 struct Settings {
     std::string java = "java";
+    std::string node = "node";
+    // Not from the environment: Engine.ini beside the program (engine_choice.h).
+    EngineChoice engine = EngineChoice::Better;
     std::optional<std::vector<std::string>> classPath;  // nullopt: the platform's own Procyon jars
     std::chrono::seconds timeLimit = kDefaultTimeLimit;
     bool cold = false;

@@ -1,8 +1,10 @@
 // jad: Brindle's decompiler engine on Linux. Brindle starts it once per class file as
 // `jad -sjava -8 -ff -d<folder> <class file>`; it writes <folder>/<class name>.java, using
-// Procyon on the Java VM, through the user's resident service (jad-service.jar beside jad)
-// when it can and a cold run of Procyon when it cannot. What it does is engine/core's
-// runEngine; the environment it reads is listed in engine/core/settings.h.
+// Vineflower on Node (vineflower/ beside jad) and Procyon on the Java VM (jad-service.jar beside
+// jad), each through the user's resident service when it can and a cold run when it cannot;
+// which engine writes the source is engine/core/engine_choice.h's rule, or Engine.ini's. What
+// it does is engine/core's runEngine; the environment it reads is listed in
+// engine/core/settings.h.
 //
 // Exit status: 0 success, 1 the class file could not be decompiled, 2 a bad command line or
 // environment. Every failure prints exactly one line on stderr, "jad: <class file>: <reason>"

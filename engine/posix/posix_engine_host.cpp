@@ -21,6 +21,32 @@ namespace brindle::engine {
 namespace {
 
 constexpr const char* kServiceJarName = "jad-service.jar";
+constexpr const char* kVineflowerFolder = "vineflower";
+
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The scripts of the Vineflower engine by name, size and modification time: a service started
+// from other scripts is another build's.
+std::vector<std::string> scriptIdentities(const std::string& folder) {
+    std::vector<std::string> identities;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return identities;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!name.ends_with(".mjs")) continue;
+        struct stat st {};
+        if (stat(common::joinPath(folder, entry->d_name).c_str(), &st) != 0) continue;
+        identities.push_back(std::string(name) + ":" + std::to_string(st.st_size) + ":" +
+                             std::to_string(st.st_mtim.tv_sec) + "." +
+                             std::to_string(st.st_mtim.tv_nsec));
+    }
+    closedir(dir);
+    std::sort(identities.begin(), identities.end());
+    return identities;
+}
 
 // Debian's procyon-decompiler and what it needs.
 std::vector<std::string> debianProcyonJars() {
@@ -118,6 +144,25 @@ Outcome PosixEngineHost::copyForDecompiler(const std::vector<CopiedFile>& files,
 
 Outcome PosixEngineHost::offerBackends(const Settings& settings,
                                        std::vector<OfferedBackend>& offered) {
+    offered.clear();
+    switch (settings.engine) {
+        case EngineChoice::Procyon:
+            return offerProcyon(settings, offered);
+        case EngineChoice::Vineflower:
+            return offerVineflower(settings, offered);
+        case EngineChoice::Better:
+            break;
+    }
+    // Either engine alone still decompiles; without node the engine is Procyon's, as it was
+    // before it had Vineflower, and says nothing about it.
+    const Outcome vineflower = offerVineflower(settings, offered);
+    const Outcome procyon = offerProcyon(settings, offered);
+    if (procyon.succeeded() || vineflower.succeeded()) return Outcome::withSource({});
+    return procyon;
+}
+
+Outcome PosixEngineHost::offerProcyon(const Settings& settings,
+                                      std::vector<OfferedBackend>& offered) {
     const std::optional<std::string> java = findProgram(settings.java);
     if (!java)
         return Outcome::failure(
@@ -134,25 +179,70 @@ Outcome PosixEngineHost::offerBackends(const Settings& settings,
     const std::string folder = common::programFolder();
     const std::string serviceJar = folder.empty() ? std::string() : folder + kServiceJarName;
     // The cold run decompiles with the service program's own code, when it is there.
-    struct stat jar {};
-    const bool withServiceJar =
-        !serviceJar.empty() && stat(serviceJar.c_str(), &jar) == 0 && S_ISREG(jar.st_mode);
+    const bool withServiceJar = !serviceJar.empty() && isRegularFile(serviceJar);
     std::vector<std::string> coldJars = jars;
     if (withServiceJar) coldJars.push_back(serviceJar);
     cold_ = std::make_unique<ColdRunBackend>(
         runner_, ColdRunSetup{*java, joinClassPath(coldJars, ':'), env, {}, withServiceJar});
 
     ServiceProgram program;
-    program.java = *java;
-    program.classPath = jars;
-    program.serviceJar = serviceJar;
+    program.name = "jad";
+    program.program = *java;
+    program.serviceFile = serviceJar;
+    program.keyParts = jars;
     program.env = env;
-    program.shape = {settings.serviceDecompilers, settings.serviceAheadResults,
-                     settings.serviceIdleSeconds};
+    std::vector<std::string> serviceJars = jars;
+    serviceJars.push_back(serviceJar);
+    const ServiceShape shape{settings.serviceDecompilers, settings.serviceAheadResults,
+                             settings.serviceIdleSeconds};
+    program.arguments = [classPath = joinClassPath(serviceJars, ':'), shape](
+                            const std::string& socketPath, const std::string& key) {
+        return serviceArguments(classPath, socketPath, key, shape);
+    };
     transport_ = std::make_unique<UnixSocketTransport>(std::move(program));
     service_ = std::make_unique<ServiceBackend>(*transport_, settings.serviceDelayMillis);
 
-    offered = {{service_.get(), BackendRole::Resident}, {cold_.get(), BackendRole::Cold}};
+    offered.push_back({service_.get(), BackendRole::Resident, DecompilerEngine::Procyon});
+    offered.push_back({cold_.get(), BackendRole::Cold, DecompilerEngine::Procyon});
+    return Outcome::withSource({});
+}
+
+Outcome PosixEngineHost::offerVineflower(const Settings& settings,
+                                         std::vector<OfferedBackend>& offered) {
+    const std::optional<std::string> node = findProgram(settings.node);
+    if (!node)
+        return Outcome::failure(
+            OutcomeKind::NodeNotFound,
+            settings.node.find('/') != std::string::npos ? "at " + settings.node : "on PATH");
+    const std::string folder = common::programFolder();
+    const std::string engineFolder = folder + kVineflowerFolder;
+    const std::string script = engineFolder + "/vineflower.mjs";
+    if (folder.empty() || !isRegularFile(script))
+        return Outcome::failure(OutcomeKind::VineflowerNotFound, "missing " + script);
+    const std::vector<std::string> env = javaEnvironment();
+    vineflowerCold_ =
+        std::make_unique<VineflowerColdBackend>(runner_, VineflowerColdSetup{*node, script, env});
+
+    ServiceProgram program;
+    program.name = "vineflower";
+    program.program = *node;
+    program.serviceFile = script;
+    program.keyParts = scriptIdentities(engineFolder);
+    program.env = env;
+    program.arguments = [script, idle = settings.serviceIdleSeconds,
+                         workers = settings.serviceDecompilers,
+                         ahead = settings.serviceAheadResults](const std::string& socketPath,
+                                                               const std::string& key) {
+        return std::vector<std::string>{script, socketPath, key, std::to_string(idle),
+                                        std::to_string(workers), std::to_string(ahead)};
+    };
+    vineflowerTransport_ = std::make_unique<UnixSocketTransport>(std::move(program));
+    vineflowerService_ =
+        std::make_unique<ServiceBackend>(*vineflowerTransport_, settings.serviceDelayMillis);
+
+    offered.push_back(
+        {vineflowerService_.get(), BackendRole::Resident, DecompilerEngine::Vineflower});
+    offered.push_back({vineflowerCold_.get(), BackendRole::Cold, DecompilerEngine::Vineflower});
     return Outcome::withSource({});
 }
 

@@ -20,7 +20,6 @@
 
 #include "common/files.h"
 #include "common/posix/c_strings.h"
-#include "engine/core/java_command.h"
 #include "engine/core/service_protocol.h"
 #include "engine/posix/private_folder.h"
 
@@ -171,22 +170,22 @@ UnixSocketTransport::UnixSocketTransport(ServiceProgram program) : program_(std:
 
 Outcome UnixSocketTransport::open() {
     struct stat jar {};
-    if (stat(program_.serviceJar.c_str(), &jar) != 0 || !S_ISREG(jar.st_mode))
-        return Outcome::unusable("no service program at " + program_.serviceJar);
+    if (stat(program_.serviceFile.c_str(), &jar) != 0 || !S_ISREG(jar.st_mode))
+        return Outcome::unusable("no service program at " + program_.serviceFile);
     if (std::string error = privateSocketFolder(folder_); !error.empty())
         return Outcome::unusable(error, true);
 
-    // Another build of the service, another java or other jars: another key, another socket.
-    std::vector<std::string> parts{program_.java};
-    parts.insert(parts.end(), program_.classPath.begin(), program_.classPath.end());
-    parts.push_back(program_.serviceJar);
+    // Another build of the service, another program or other jars: another key, another socket.
+    std::vector<std::string> parts{program_.program};
+    parts.insert(parts.end(), program_.keyParts.begin(), program_.keyParts.end());
+    parts.push_back(program_.serviceFile);
     for (const long long n :
          {static_cast<long long>(jar.st_dev), static_cast<long long>(jar.st_ino),
           static_cast<long long>(jar.st_size), static_cast<long long>(jar.st_mtim.tv_sec),
           static_cast<long long>(jar.st_mtim.tv_nsec)})
         parts.push_back(std::to_string(n));
     key_ = serviceKey(parts);
-    socketPath_ = common::joinPath(folder_, "brindle-jad-" + key_ + ".sock");
+    socketPath_ = common::joinPath(folder_, "brindle-" + program_.name + "-" + key_ + ".sock");
     // The service binds a name this much longer first, then renames it.
     if (sockaddr_un probe{}; !fillAddress(socketPath_ + ".0000000000", probe))
         return Outcome::unusable(
@@ -208,7 +207,8 @@ std::unique_ptr<ServiceConnection> UnixSocketTransport::connect(std::string& ref
 }
 
 std::unique_ptr<ServiceStartLock> UnixSocketTransport::lockStart(Clock::time_point until) {
-    const std::string path = common::joinPath(folder_, "brindle-jad-" + key_ + ".lock");
+    const std::string path =
+        common::joinPath(folder_, "brindle-" + program_.name + "-" + key_ + ".lock");
     Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (fd.get() < 0) return nullptr;
     while (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
@@ -223,17 +223,13 @@ std::string UnixSocketTransport::startService(Clock::time_point until) {
     if (lstat(socketPath_.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
         unlink(socketPath_.c_str());  // a dead service's socket
 
-    std::vector<std::string> jars = program_.classPath;
-    jars.push_back(program_.serviceJar);
-    std::vector<std::string> args{program_.java};
-    for (std::string& arg :
-         serviceArguments(joinClassPath(jars, ':'), socketPath_, key_, program_.shape))
-        args.push_back(std::move(arg));
+    std::vector<std::string> args{program_.program};
+    for (std::string& arg : program_.arguments(socketPath_, key_)) args.push_back(std::move(arg));
     const std::vector<char*> argv = common::cStrings(args);
     const std::vector<char*> envp = common::cStrings(program_.env);
 
     // An empty working folder: Procyon looks for classes it does not find elsewhere below it.
-    const std::string empty = common::joinPath(folder_, "brindle-jad-empty");
+    const std::string empty = common::joinPath(folder_, "brindle-" + program_.name + "-empty");
     if (mkdir(empty.c_str(), 0700) != 0 && errno != EEXIST)
         return "cannot create " + empty + ": " + std::strerror(errno);
 

@@ -14,6 +14,7 @@ import { fileURLToPath } from "node:url";
 import zlib from "node:zlib";
 
 import { className } from "./class_file.mjs";
+import { stampOf } from "./file_stamp.mjs";
 
 // The outcome of one decompile.
 export const Kind = Object.freeze({
@@ -84,16 +85,18 @@ function oneLine(text, limit = 300) {
   return line.length > limit ? `${line.slice(0, limit)}...` : line;
 }
 
-function readClassFile(file) {
+// Reads a class file; `stamps` (when given) gets the file as it was just before it was read.
+function readClassFile(file, stamps) {
   let stat;
   try {
-    stat = fs.statSync(file);
+    stat = fs.statSync(file, { bigint: true });
   } catch (error) {
     throw new Error(`cannot open: ${error.code === "ENOENT" ? "no such file" : oneLine(error.message)}`);
   }
   if (stat.isDirectory()) throw new Error("is a folder, not a class file");
   if (!stat.isFile()) throw new Error("not a regular file");
-  if (stat.size > MAX_CLASS_FILE) throw new Error("not a class file (larger than 256 MiB)");
+  if (stat.size > BigInt(MAX_CLASS_FILE)) throw new Error("not a class file (larger than 256 MiB)");
+  stamps?.push(stampOf(file, stat));
   try {
     return new Uint8Array(fs.readFileSync(file));
   } catch (error) {
@@ -104,12 +107,14 @@ function readClassFile(file) {
 // The class files beside `file` whose class is nested in `name` (at any
 // depth), by internal name. A file that only looks like one by its name is
 // left out.
-function nestedClasses(file, name) {
+function nestedClasses(file, name, stamps) {
   const folder = path.dirname(file);
   const prefix = `${name.slice(name.lastIndexOf("/") + 1)}$`;
   const nested = new Map();
   let entries = [];
   try {
+    // A nested class file added or removed later changes the folder's stamp.
+    stamps.push(stampOf(folder, fs.statSync(folder, { bigint: true })));
     entries = fs.readdirSync(folder);
   } catch {
     return nested;
@@ -117,7 +122,7 @@ function nestedClasses(file, name) {
   for (const entry of entries.sort()) {
     if (!entry.startsWith(prefix) || !entry.endsWith(".class")) continue;
     try {
-      const bytes = readClassFile(path.join(folder, entry));
+      const bytes = readClassFile(path.join(folder, entry), stamps);
       const nestedName = className(bytes);
       if (nestedName.startsWith(`${name}$`) && !nested.has(nestedName)) nested.set(nestedName, bytes);
     } catch {
@@ -141,14 +146,15 @@ function packageRoot(file, name) {
 
 // The class file for internal name `wanted` below `root`, as bytes, or null.
 // Only plain names: no empty, "." or ".." parts, nothing but a class file.
-function libraryClass(root, wanted) {
+function libraryClass(root, wanted, stamps) {
   const parts = wanted.split("/");
   if (parts.some((part) => part === "" || part === "." || part === ".." || part.includes("\\")))
     return null;
   try {
     const file = path.join(root, ...parts.slice(0, -1), `${parts.at(-1)}.class`);
-    const stat = fs.statSync(file);
-    if (!stat.isFile() || stat.size > MAX_CLASS_FILE) return null;
+    const stat = fs.statSync(file, { bigint: true });
+    if (!stat.isFile() || stat.size > BigInt(MAX_CLASS_FILE)) return null;
+    stamps.push(stampOf(file, stat));
     return new Uint8Array(fs.readFileSync(file));
   } catch {
     return null;
@@ -171,23 +177,26 @@ async function withQuietConsole(work) {
 }
 
 // Decompiles the class file at `file` (an absolute path). Never throws:
-// every failure is a FAILED outcome with its one-line reason.
+// every failure is a FAILED outcome with its one-line reason. `stamps`: the
+// files read for it (file_stamp.mjs), each as it was just before it was read.
 export async function decompileClassFile(file) {
+  const stamps = [];
+  const done = (kind, text) => ({ kind, text, stamps });
   let name;
   let classes;
   try {
-    const bytes = readClassFile(file);
+    const bytes = readClassFile(file, stamps);
     name = className(bytes);
-    classes = new Map([[name, bytes], ...nestedClasses(file, name)]);
+    classes = new Map([[name, bytes], ...nestedClasses(file, name, stamps)]);
   } catch (error) {
-    return { kind: Kind.FAILED, text: oneLine(error.message) };
+    return done(Kind.FAILED, oneLine(error.message));
   }
 
   const decompile = await loadVineflower();
   const root = packageRoot(file, name);
   const fromJdk = jdkClasses();
   const library = (wanted) =>
-    (root !== null ? libraryClass(root, wanted) : null) ?? fromJdk(wanted);
+    (root !== null ? libraryClass(root, wanted, stamps) : null) ?? fromJdk(wanted);
   const problems = [];
   let notDecompiled = false;
   let result;
@@ -206,12 +215,12 @@ export async function decompileClassFile(file) {
       },
     }));
   } catch (error) {
-    return { kind: Kind.FAILED, text: oneLine(`Vineflower failed on ${name}: ${error?.message ?? error}`) };
+    return done(Kind.FAILED, oneLine(`Vineflower failed on ${name}: ${error?.message ?? error}`));
   }
   const source = result?.[name];
   if (typeof source !== "string" || source.trim() === "") {
     const why = problems.length > 0 ? `: ${problems[0]}` : "";
-    return { kind: Kind.FAILED, text: oneLine(`Vineflower wrote no source for ${name}${why}`) };
+    return done(Kind.FAILED, oneLine(`Vineflower wrote no source for ${name}${why}`));
   }
-  return { kind: notDecompiled ? Kind.PARTIAL : Kind.SOURCE, text: source };
+  return done(notDecompiled ? Kind.PARTIAL : Kind.SOURCE, source);
 }

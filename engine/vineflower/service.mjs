@@ -3,105 +3,28 @@
 // later clients over a Unix-domain socket (protocol.mjs).
 //
 // Started by jad (never by hand) as
-//   node vineflower.mjs <socket path> <key> <idle seconds>
+//   node vineflower.mjs <socket path> <key> <idle seconds> [<workers> <ahead>]
 // with stdin, stdout and stderr on /dev/null and fd 3 the write end of jad's
 // start-up pipe. Once the socket is listening it writes "R" on that pipe.
 //
 // Every request is decompiled by decompiler.mjs, as a cold run
 // (`node vineflower.mjs --cold <class file>`) does it, so both give the same
-// bytes. Requests run on up to MAX_WORKERS worker threads at once; the rest
-// wait their turn, and a request's time limit starts with its decompile (the
-// "started" answer). A decompile past its time limit ends its worker only: the
-// request is answered "no source" and the other requests go on. After the idle
-// time without a connection the service removes its socket and ends.
+// bytes. Requests run on up to <workers> worker threads at once (default: the
+// cores less one, at least one); the rest wait their turn, and a request's
+// time limit starts with its decompile (the "started" answer). A decompile past
+// its time limit ends its worker only: the request is answered "no source" and
+// the other requests go on. In a batch the service decompiles ahead and holds
+// up to <ahead> results (scheduler.mjs). After the idle time without a
+// connection the service removes its socket and ends.
 import fs from "node:fs";
 import net from "node:net";
 import os from "node:os";
-import { Worker } from "node:worker_threads";
 
-import { Kind } from "./decompiler.mjs";
 import { Answer, RequestReader, frame } from "./protocol.mjs";
+import { Scheduler } from "./scheduler.mjs";
 
-const MAX_WORKERS = Math.max(1, Math.min(os.availableParallelism(), 4));
 const REQUEST_READ_LIMIT_MS = 10_000;
-const ANSWER_OF_KIND = Object.freeze({
-  [Kind.SOURCE]: Answer.SOURCE,
-  [Kind.PARTIAL]: Answer.PARTIAL,
-  [Kind.FAILED]: Answer.NO_SOURCE,
-});
-
-// Worker threads, started when a request finds none free.
-class Pool {
-  #idle = [];
-  #count = 0;
-  #waiting = [];
-
-  get busy() {
-    return this.#count - this.#idle.length + this.#waiting.length;
-  }
-
-  // Runs `job.start()` when a worker is free, then decompiles; calls
-  // `job.finish(kind, text)` once with the answer.
-  submit(job) {
-    this.#waiting.push(job);
-    this.#pump();
-  }
-
-  #pump() {
-    while (this.#waiting.length > 0 && (this.#idle.length > 0 || this.#count < MAX_WORKERS)) {
-      const job = this.#waiting.shift();
-      if (!job.wanted()) {
-        job.finish(null);
-        continue;
-      }
-      this.#run(this.#idle.pop() ?? this.#spawn(), job);
-    }
-  }
-
-  #spawn() {
-    ++this.#count;
-    return new Worker(new URL("./worker.mjs", import.meta.url));
-  }
-
-  #retire(worker) {
-    --this.#count;
-    worker.removeAllListeners();
-    worker.on("error", () => {});
-    void worker.terminate();
-  }
-
-  #run(worker, job) {
-    let done = false;
-    const end = (kind, text, keep) => {
-      if (done) return;
-      done = true;
-      clearTimeout(timer);
-      worker.removeAllListeners("message");
-      worker.removeAllListeners("error");
-      worker.removeAllListeners("exit");
-      if (keep) {
-        this.#idle.push(worker);
-      } else {
-        this.#retire(worker);
-      }
-      job.finish(kind, text);
-      this.#pump();
-    };
-    const timer = setTimeout(
-        () => end(Answer.NO_SOURCE, `timed out after ${job.timeoutSeconds} s`, false),
-        job.timeoutSeconds * 1000);
-    worker.once("message", ({ kind, text }) => end(ANSWER_OF_KIND[kind], text, true));
-    worker.once("error", (error) => end(Answer.RUN_COLD, `the decompiler ended: ${error}`, false));
-    worker.once("exit", () => end(Answer.RUN_COLD, "the decompiler ended", false));
-    job.start();
-    worker.postMessage({ file: job.path, delayMillis: job.delayMillis });
-  }
-
-  close() {
-    for (const worker of this.#idle) this.#retire(worker);
-    this.#idle = [];
-  }
-}
+const DEFAULT_AHEAD = 64;
 
 function identity(file) {
   try {
@@ -141,9 +64,16 @@ function signalReady() {
   }
 }
 
-export async function runService(socketPath, key, idleSeconds) {
+function count(value, fallback) {
+  return Number.isInteger(value) && value >= 0 ? value : fallback;
+}
+
+export async function runService(socketPath, key, idleSeconds, workers, ahead) {
   const idleMillis = (Number.isFinite(idleSeconds) && idleSeconds > 0 ? idleSeconds : 600) * 1000;
-  const pool = new Pool();
+  const scheduler = new Scheduler({
+    workers: count(workers, 0) || Math.max(1, os.availableParallelism() - 1),
+    aheadLimit: count(ahead, DEFAULT_AHEAD),
+  });
   let connections = 0;
   let lastActivity = Date.now();
 
@@ -180,10 +110,11 @@ export async function runService(socketPath, key, idleSeconds) {
       if (!asked.path.startsWith("/") || !asked.folder.startsWith("/"))
         return send(Answer.RUN_COLD, "not an absolute path");
       answered = true;
-      pool.submit({
+      scheduler.request({
         path: asked.path,
         timeoutSeconds: Math.max(1, asked.timeoutSeconds),
         delayMillis: asked.delayMillis,
+      }, {
         wanted: () => !client.destroyed,
         start: () => client.write(frame(Answer.STARTED)),
         finish: (kind, text) => {
@@ -198,14 +129,14 @@ export async function runService(socketPath, key, idleSeconds) {
   signalReady();
 
   const idleCheck = setInterval(() => {
-    if (connections > 0 || pool.busy > 0 || Date.now() - lastActivity < idleMillis) return;
+    if (connections > 0 || scheduler.busy || Date.now() - lastActivity < idleMillis) return;
     clearInterval(idleCheck);
     // Remove the socket only while it is still ours: a newer service may have
     // been started over a socket it took for dead.
     if (socketIdentity !== null && identity(socketPath) === socketIdentity)
       fs.rmSync(socketPath, { force: true });
     server.close();
-    pool.close();
+    scheduler.close();
     process.exit(0);
   }, 1000);
 }

@@ -5,7 +5,7 @@
 //     a source on stdout in which Vineflower marked at least one method it could
 //     not decompile, 1 with one line on stderr saying why there is no source,
 //     2 on a bad command line.
-//   node vineflower.mjs <socket path> <key> <idle seconds>
+//   node vineflower.mjs <socket path> <key> <idle seconds> [<workers> <ahead>]
 //     the resident service (service.mjs), started by jad with fd 3 open.
 import path from "node:path";
 
@@ -31,11 +31,11 @@ async function cold(file) {
 const args = process.argv.slice(2);
 if (args.length === 2 && args[0] === "--cold") {
   await cold(args[1]);
-} else if (args.length === 3 && !args[0].startsWith("-")) {
+} else if ((args.length === 3 || args.length === 5) && !args[0].startsWith("-")) {
   const { runService } = await import("./service.mjs");
-  await runService(args[0], args[1], Number(args[2]));
+  await runService(args[0], args[1], Number(args[2]), Number(args[3]), Number(args[4]));
 } else {
   process.stderr.write(
-      "usage: vineflower.mjs --cold <class file> | vineflower.mjs <socket> <key> <idle seconds>\n");
+      "usage: vineflower.mjs --cold <class file> | vineflower.mjs <socket> <key> <idle seconds> [<workers> <ahead>]\n");
   process.exit(USAGE_EXIT);
 }

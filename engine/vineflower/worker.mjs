@@ -7,5 +7,7 @@ import { decompileClassFile, loadVineflower } from "./decompiler.mjs";
 await loadVineflower();
 parentPort.on("message", async ({ file, delayMillis }) => {
   if (delayMillis > 0) await new Promise((resolve) => setTimeout(resolve, delayMillis));
-  parentPort.postMessage(await decompileClassFile(file));
+  // When reading began: a file changed after it may have been read half old, half new.
+  const began = Date.now();
+  parentPort.postMessage({ ...(await decompileClassFile(file)), began });
 });

@@ -14,18 +14,6 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-std::optional<SettingsLine> parseSettingsLine(std::string_view fileBytes) {
-    const std::string_view text = fileBytes.substr(0, fileBytes.find('\0'));
-    if (text.empty()) return std::nullopt;
-
-    std::string_view line = text.substr(0, text.find('\n'));
-    if (line.size() < text.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    SettingsLine first;
-    first.cut = line.size() > kSettingsReadLimit;
-    first.value = line.substr(0, kSettingsReadLimit);
-    return first;
-}
-
 std::optional<SettingsLine> readSettingsFile(const std::string& programFolder, const char* name) {
     const File file(std::fopen((programFolder + name).c_str(), "rb"));
     if (!file) return std::nullopt;

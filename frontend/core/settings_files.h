@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/settings_line.h"
 #include "core/path_style.h"
 
 namespace brindle {
@@ -13,20 +14,10 @@ namespace brindle {
 inline constexpr const char* kViewerSettingsFile = "ShellApp.ini";
 inline constexpr const char* kOutputSettingsFile = "CodeOut.ini";
 
-// At most this many characters of the first line are read, less its line end.
-inline constexpr std::size_t kSettingsReadLimit = 279;
-
-// The first line of a settings file.
-struct SettingsLine {
-    std::string value;  // at most kSettingsReadLimit characters, without the line end
-    bool cut = false;   // the line went on past the limit: value is only its start
-    bool operator==(const SettingsLine&) const = default;
-};
-
-// The first line held by a settings file's bytes, less a real line end (CR LF or a lone LF;
-// without one the line ends with the bytes). Nothing for an empty file. Stops at a NUL byte,
-// which no path can hold.
-std::optional<SettingsLine> parseSettingsLine(std::string_view fileBytes);
+// The line format is the one every Brindle program reads (common/settings_line.h).
+using common::kSettingsReadLimit;
+using common::parseSettingsLine;
+using common::SettingsLine;
 
 // Reads programFolder + name; nothing when the file cannot be opened or holds no line.
 std::optional<SettingsLine> readSettingsFile(const std::string& programFolder, const char* name);
