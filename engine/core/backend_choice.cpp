@@ -17,6 +17,11 @@ std::vector<Backend*> chooseBackends(const Settings& settings,
 
 Outcome runBackends(std::span<Backend* const> backends, DecompileJob job,
                     const std::function<void(const Outcome&)>& notice) {
+    return runBackendsOn(backends, job, notice);
+}
+
+Outcome runBackendsOn(std::span<Backend* const> backends, DecompileJob& job,
+                      const std::function<void(const Outcome&)>& notice) {
     Outcome last = Outcome::unusable("no decompiler to run");
     for (std::size_t i = 0; i < backends.size(); ++i) {
         if (i > 0 && Clock::now() >= job.deadline)

@@ -36,5 +36,9 @@ std::vector<Backend*> chooseBackends(const Settings& settings,
 // reason is the outcome.
 Outcome runBackends(std::span<Backend* const> backends, DecompileJob job,
                     const std::function<void(const Outcome&)>& notice);
+// The same on the caller's job, whose deadline ends up moved later by what the backends waited
+// in queues (for whatever runs after them).
+Outcome runBackendsOn(std::span<Backend* const> backends, DecompileJob& job,
+                      const std::function<void(const Outcome&)>& notice);
 
 }  // namespace brindle::engine

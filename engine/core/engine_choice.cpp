@@ -57,12 +57,13 @@ Outcome decompileWithEngines(std::span<Backend* const> vineflower,
                              std::span<Backend* const> procyon, const DecompileJob& job,
                              const std::function<void(const Outcome&)>& notice) {
     if (vineflower.empty()) return procyonMarked(runBackends(procyon, job, notice));
-    Outcome first = runBackends(vineflower, job, notice);
+    DecompileJob shared = job;
+    Outcome first = runBackendsOn(vineflower, shared, notice);
     if (procyon.empty() || (first.succeeded() && !first.partial)) return first;
     // Nothing is left to try in: the class file's time is up, or the user asked jad to end.
     if (first.kind == OutcomeKind::TimedOut || first.kind == OutcomeKind::Interrupted)
         return first;
-    Outcome second = procyonMarked(runBackends(procyon, job, notice));
+    Outcome second = procyonMarked(runBackendsOn(procyon, shared, notice));
     if ((second.succeeded() && !second.partial) || second.kind == OutcomeKind::Interrupted)
         return second;
     if (first.succeeded()) return first;

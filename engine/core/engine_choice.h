@@ -43,7 +43,8 @@ bool procyonSourceIsPartial(std::string_view source);
 
 // Decompiles with the backends of each engine (each list: one engine's fall-back chain, see
 // runBackends). An empty list: that engine is not run; with both, the default's rule above,
-// the deadline shared. A source from Procyon that is not whole comes back marked partial.
+// the deadline shared (Procyon gets what Vineflower left, and the time Vineflower waited in a
+// queue). A source from Procyon that is not whole comes back marked partial.
 Outcome decompileWithEngines(std::span<Backend* const> vineflower,
                              std::span<Backend* const> procyon, const DecompileJob& job,
                              const std::function<void(const Outcome&)>& notice);

@@ -162,6 +162,19 @@ TEST(ServiceBackend, EveryAnswerReachesTheCheckNamedForIt) {
     }
 }
 
+TEST(ServiceBackend, ASourceWithAMarkedMethodIsASourceMarkedPartial) {
+    for (const auto& [kind, partial] : {std::pair{AnswerKind::Source, false},
+                                        std::pair{AnswerKind::Partial, true}}) {
+        FakeTransport transport;
+        transport.listening = true;
+        transport.services = {{served(static_cast<std::uint8_t>(kind), "class A {}")}};
+        const Outcome outcome = ask(transport);
+        ASSERT_EQ(outcome.kind, OutcomeKind::Source) << outcome.detail;
+        EXPECT_EQ(outcome.source, "class A {}");
+        EXPECT_EQ(outcome.partial, partial);
+    }
+}
+
 TEST(ServiceBackend, ASourceOverTheLimitIsTooLarge) {
     std::string head = served(kSource, "").substr(0, 2 * kAnswerHeaderSize - 4);
     const auto length = static_cast<std::uint32_t>(kMaxSourceBytes + 1);

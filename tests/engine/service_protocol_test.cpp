@@ -42,6 +42,7 @@ TEST(ServiceProtocol, AnswerHeaders) {
     EXPECT_EQ(big->length, 0xff000001u);
 
     EXPECT_EQ(decodeAnswerHeader(encodeAnswer(1, "")).value().kind, AnswerKind::NoSource);
+    EXPECT_EQ(decodeAnswerHeader(encodeAnswer(4, "")).value().kind, AnswerKind::Partial);
     EXPECT_FALSE(decodeAnswerHeader(encodeAnswer(3, ""))) << "a kind this engine does not know";
     EXPECT_FALSE(decodeAnswerHeader("BRJ1"s + "\0\0\0\0\0"s)) << "another protocol's magic";
     EXPECT_FALSE(decodeAnswerHeader(encodeAnswer(0, "").substr(0, kAnswerHeaderSize - 1)));

@@ -26,6 +26,7 @@ TEST(Settings, DefaultsAndGoodValues) {
     Settings plain;
     ASSERT_TRUE(read({}, plain).succeeded());
     EXPECT_EQ(plain.java, "java");
+    EXPECT_EQ(plain.node, "node");
     EXPECT_FALSE(plain.classPath.has_value());
     EXPECT_EQ(plain.timeLimit, std::chrono::seconds(120));
     EXPECT_FALSE(plain.cold);
@@ -37,6 +38,7 @@ TEST(Settings, DefaultsAndGoodValues) {
 
     Settings set;
     ASSERT_TRUE(read({{"BRINDLE_JAD_JAVA", "/opt/jdk/bin/java"},
+                      {"BRINDLE_JAD_NODE", "/opt/node/bin/node"},
                       {"BRINDLE_JAD_CLASSPATH", "/a.jar::/b b.jar:"},
                       {"BRINDLE_JAD_TIMEOUT", "604800"},
                       {"BRINDLE_JAD_COLD", "1"},
@@ -48,6 +50,7 @@ TEST(Settings, DefaultsAndGoodValues) {
                      set)
                     .succeeded());
     EXPECT_EQ(set.java, "/opt/jdk/bin/java");
+    EXPECT_EQ(set.node, "/opt/node/bin/node");
     EXPECT_EQ(set.classPath, (std::vector<std::string>{"/a.jar", "/b b.jar"}));
     EXPECT_EQ(set.timeLimit, std::chrono::seconds(604800));
     EXPECT_TRUE(set.cold);
@@ -59,11 +62,13 @@ TEST(Settings, DefaultsAndGoodValues) {
     // Empty is unset; only "1" switches on.
     Settings empty;
     ASSERT_TRUE(
-        read({{"BRINDLE_JAD_TIMEOUT", ""}, {"BRINDLE_JAD_JAVA", ""}, {"BRINDLE_JAD_COLD", "yes"}},
+        read({{"BRINDLE_JAD_TIMEOUT", ""}, {"BRINDLE_JAD_JAVA", ""}, {"BRINDLE_JAD_NODE", ""},
+              {"BRINDLE_JAD_COLD", "yes"}},
              empty)
             .succeeded());
     EXPECT_EQ(empty.timeLimit, std::chrono::seconds(120));
     EXPECT_EQ(empty.java, "java");
+    EXPECT_EQ(empty.node, "node");
     EXPECT_FALSE(empty.cold);
 
     // A list of separators only is an empty class path, not the default one.
