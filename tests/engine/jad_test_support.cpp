@@ -151,6 +151,8 @@ std::vector<std::string> jadEnvironment(const std::map<std::string, std::string>
     std::erase_if(result, [](const std::string& e) { return e.starts_with("XDG_RUNTIME_DIR="); });
     if (!env.contains("XDG_RUNTIME_DIR"))
         result.push_back("XDG_RUNTIME_DIR=" + defaultServiceFolder().path().string());
+    // Procyon alone, as jad runs without Node, unless the test asks for Vineflower.
+    if (!env.contains("BRINDLE_JAD_NODE")) result.push_back("BRINDLE_JAD_NODE=" + kNoNode);
     for (const auto& entry : env) {
         const std::string prefix = entry.first + "=";
         std::erase_if(result, [&prefix](const std::string& e) { return e.starts_with(prefix); });

@@ -72,9 +72,13 @@ struct JadRun {
     std::string err;
 };
 
+// A node program that is not there: jad finds no Node and decompiles with Procyon alone.
+inline const std::string kNoNode = "/nonexistent/brindle-test/node";
+
 // Runs the jad under test with BRINDLE_JAD_* taken from `env` only; `env`
 // replaces variables of the same name. XDG_RUNTIME_DIR is the default service
-// folder unless `env` names one.
+// folder unless `env` names one; BRINDLE_JAD_NODE is kNoNode unless `env` names
+// one, so that jad runs Procyon alone.
 JadRun runJad(const std::vector<std::string>& args,
               const std::map<std::string, std::string>& env = {}, int timeoutSeconds = 120);
 
