@@ -2,8 +2,9 @@
 //
 // For each subject (a Debian jar, or the project's modern-Java fixture) every class file is
 // decompiled as a Brindle batch does it, one engine run per class file into a mirrored folder:
-// `jad` as it is (Procyon, its service warm), Vineflower through its service, and Vineflower's
-// one-shot cold run (on a sample unless --cold all). Each top-level result is then compiled
+// `jad` as it is (its default engine: Vineflower, Procyon where Vineflower's source is not
+// whole; services warm), `jad` with Procyon alone (as without Node), Vineflower through its
+// service, and Vineflower's one-shot cold run (on a sample unless --cold all). Each top-level result is then compiled
 // again alone with javac against the subject's class path. Run by quality_bench.sh; figures on
 // stdout, one table.
 import { spawn, spawnSync } from "node:child_process";
@@ -17,11 +18,11 @@ const here = path.dirname(fileURLToPath(import.meta.url));
 
 function usage(message) {
   process.stderr.write(`${message}\nusage: node quality_bench.mjs --jad JAD --vineflower DIR ` +
-                       `[--subjects a,b,...] [--engines jad,vineflower service,...] [--cold N|all] [--keep]\n`);
+                       `[--subjects a,b,...] [--engines jad,jad procyon,vineflower service,...] [--cold N|all] [--keep]\n`);
   process.exit(2);
 }
 
-const ENGINES = ["jad", "vineflower service", "vineflower cold"];
+const ENGINES = ["jad", "jad procyon", "vineflower service", "vineflower cold"];
 const options = { subjects: null, engines: ENGINES, cold: 40, keep: false };
 for (let i = 2; i < process.argv.length; ++i) {
   const arg = process.argv[i];
@@ -224,11 +225,13 @@ function runAsync(program, args, env) {
   });
 }
 
-// jad as Brindle starts it, with its Procyon service in the benchmark's own socket folder.
-async function runJad(subject, out, files, results) {
+// jad as Brindle starts it, with its services in the benchmark's own socket folder; with
+// Procyon alone, jad finds no node.
+async function runJad(subject, out, files, results, procyonAlone) {
   const sockets = path.join(work, "jad-sockets");
   fs.mkdirSync(sockets, { recursive: true, mode: 0o700 });
-  const env = { ...process.env, XDG_RUNTIME_DIR: sockets, BRINDLE_JAD_SERVICE_IDLE: "60" };
+  const env = { ...process.env, XDG_RUNTIME_DIR: sockets, BRINDLE_JAD_SERVICE_IDLE: "60",
+                BRINDLE_JAD_NODE: procyonAlone ? path.join(work, "no-node") : process.execPath };
   for (const file of files) {
     const folder = path.join(out, path.dirname(file));
     const r = await runAsync(options.jad, ["-sjava", "-8", "-ff", `-d${folder}`,
@@ -313,7 +316,8 @@ async function measure(subject, engine, socket) {
   const out = path.join(work, subject.name, engine.replace(/ /g, "-"));
   const results = new Map();
   const seconds = await timed(() => {
-    if (engine === "jad") return runJad(subject, out, files, results);
+    if (engine === "jad") return runJad(subject, out, files, results, false);
+    if (engine === "jad procyon") return runJad(subject, out, files, results, true);
     if (engine === "vineflower service") return runVineflowerService(subject, out, files, results, socket);
     return runVineflowerCold(subject, out, files, results);
   });
