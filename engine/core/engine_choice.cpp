@@ -57,13 +57,22 @@ Outcome decompileWithEngines(std::span<Backend* const> vineflower,
                              std::span<Backend* const> procyon, const DecompileJob& job,
                              const std::function<void(const Outcome&)>& notice) {
     if (vineflower.empty()) return procyonMarked(runBackends(procyon, job, notice));
+    // Both engines' services live in the same socket folder: a reason about it is told once.
+    std::string told;
+    const auto noticeOnce = [&notice, &told](const Outcome& passedOver) {
+        if (passedOver.detail == told) return;
+        told = passedOver.detail;
+        notice(passedOver);
+    };
     DecompileJob shared = job;
-    Outcome first = runBackendsOn(vineflower, shared, notice);
+    Outcome first = runBackendsOn(vineflower, shared, noticeOnce);
     if (procyon.empty() || (first.succeeded() && !first.partial)) return first;
     // Nothing is left to try in: the class file's time is up, or the user asked jad to end.
-    if (first.kind == OutcomeKind::TimedOut || first.kind == OutcomeKind::Interrupted)
+    // (Procyon's service asked past the deadline would be ended for nothing.)
+    if (first.kind == OutcomeKind::TimedOut || first.kind == OutcomeKind::Interrupted ||
+        Clock::now() >= shared.deadline)
         return first;
-    Outcome second = procyonMarked(runBackendsOn(procyon, shared, notice));
+    Outcome second = procyonMarked(runBackendsOn(procyon, shared, noticeOnce));
     if ((second.succeeded() && !second.partial) || second.kind == OutcomeKind::Interrupted)
         return second;
     if (first.succeeded()) return first;

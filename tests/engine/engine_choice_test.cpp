@@ -155,4 +155,31 @@ TEST(EngineChoice, ProcyonGetsOnlyWhatVineflowerLeftOfTheBudget) {
         << "one deadline for both engines, less no time spent waiting";
 }
 
+TEST(EngineChoice, ProcyonIsNotStartedOnceTheTimeIsUp) {
+    FakeBackend vineflower({kNone});
+    FakeBackend procyon({kProcyonWhole});
+    const std::vector<Backend*> vf{&vineflower};
+    const std::vector<Backend*> pr{&procyon};
+    DecompileJob spent = job();
+    spent.deadline = Clock::now() - std::chrono::milliseconds(1);
+    const Outcome outcome = decompileWithEngines(vf, pr, spent, [](const Outcome&) {});
+    EXPECT_EQ(outcome.kind, OutcomeKind::NoSource) << "what Vineflower said stands";
+    EXPECT_TRUE(procyon.jobs.empty());
+}
+
+TEST(EngineChoice, AReasonAboutTheSocketFolderIsToldOnce) {
+    const Outcome notPrivate = Outcome::unusable("the socket folder /r is not private", true);
+    FakeBackend vfService({notPrivate});
+    FakeBackend vfCold({kMarked});
+    FakeBackend prService({notPrivate});
+    FakeBackend prCold({kProcyonWhole});
+    const std::vector<Backend*> vf{&vfService, &vfCold};
+    const std::vector<Backend*> pr{&prService, &prCold};
+    std::vector<std::string> told;
+    const Outcome outcome = decompileWithEngines(
+        vf, pr, job(), [&told](const Outcome& o) { told.push_back(o.detail); });
+    EXPECT_EQ(outcome.source, kProcyonWhole.source);
+    EXPECT_EQ(told, std::vector<std::string>{"the socket folder /r is not private"});
+}
+
 }  // namespace
