@@ -22,8 +22,11 @@ unzip -q "$jar" -d "$work/classes"
 mapfile -t files < <(find "$work/classes" -name '*.class')  # readdir's order, as the walk
 ticks=$(getconf CLK_TCK)
 
-services() {  # the services started from this benchmark's socket folders
-  grep -lsa -- "$work/sockets" /proc/[0-9]*/cmdline 2>/dev/null | cut -d/ -f3 || true
+services() {  # the services started from this benchmark's socket folders, still running
+  local file
+  for file in $(grep -lsa -- "$work/sockets" /proc/[0-9]*/cmdline 2>/dev/null); do
+    [[ $(awk '{print $3}' "${file%/cmdline}/stat" 2>/dev/null) == Z ]] || echo "${file#/proc/}" | cut -d/ -f1
+  done
 }
 service_ticks() {  # user+sys clock ticks of those services
   local sum=0 pid
@@ -59,7 +62,10 @@ run_engine() {  # label, BRINDLE_JAD_NODE or empty for node on PATH
   if [[ -n $2 ]]; then export BRINDLE_JAD_NODE=$2; else unset BRINDLE_JAD_NODE; fi
   batch "$1" "$2" 1
   batch "$1" "$2" 2
+  local p
   for p in $(services); do kill "$p" 2>/dev/null || true; done
+  # Gone before the next engine's batches count their services' time.
+  for _ in $(seq 100); do [[ -z $(services) ]] && break; sleep 0.1; done
 }
 
 echo "jad batches over $(basename "$jar") ($(nproc) cores; the machine may be busy)"
