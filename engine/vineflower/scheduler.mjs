@@ -20,6 +20,10 @@ import { changedSince, unchanged } from "./file_stamp.mjs";
 import { Answer } from "./protocol.mjs";
 
 export const BATCH_GAP_MS = 2_000;
+// A decompile may outlive its time limit by this much before its worker is
+// ended: the client's own limit, counted from the same "started", ends first
+// and says "timed out"; this one is for a client that is no longer there.
+const GRACE_MS = 2_000;
 const HELD_BYTES = 64 * 1024 * 1024;
 const TICK_MS = 500;
 
@@ -99,7 +103,7 @@ class Pool {
     };
     const timer = setTimeout(
         () => end(Answer.NO_SOURCE, `timed out after ${job.timeoutSeconds} s`, null, false),
-        job.timeoutSeconds * 1000);
+        job.timeoutSeconds * 1000 + GRACE_MS);
     worker.once("message", ({ kind, text, stamps, began }) =>
       end(ANSWER_OF_KIND[kind], text, { stamps, began }, true));
     worker.once("error", (error) => end(Answer.RUN_COLD, `the decompiler ended: ${error}`, null, false));

@@ -11,11 +11,13 @@
 // (`node vineflower.mjs --cold <class file>`) does it, so both give the same
 // bytes. Requests run on up to <workers> worker threads at once (default: the
 // cores less one, at least one); the rest wait their turn, and a request's
-// time limit starts with its decompile (the "started" answer). A decompile past
-// its time limit ends its worker only: the request is answered "no source" and
-// the other requests go on. In a batch the service decompiles ahead and holds
-// up to <ahead> results (scheduler.mjs). After the idle time without a
-// connection the service removes its socket and ends.
+// time limit starts with its decompile (the "started" answer). jad gives up at
+// that limit and ends the service, as it does the Procyon one; a decompile
+// still running a short grace later (its client gone) ends its worker only:
+// the request is answered "no source" and the other requests go on. In a batch
+// the service decompiles ahead and holds up to <ahead> results
+// (scheduler.mjs). After the idle time without a connection the service
+// removes its socket and ends.
 import fs from "node:fs";
 import net from "node:net";
 import os from "node:os";
