@@ -242,8 +242,9 @@ async function runJad(subject, out, files, results, procyonAlone) {
 
 function startVineflowerService() {
   const socket = path.join(work, "vineflower.sock");
+  // Idle for as long as the benchmark may run: the other engines' turns come between its own.
   const child = spawn(process.execPath, [path.join(options.vineflower, "vineflower.mjs"), socket,
-                                         "quality-bench", "600"],
+                                         "quality-bench", "86400"],
                       { stdio: ["ignore", "ignore", "inherit", "pipe"] });
   started.push(child);
   return new Promise((resolve, reject) => {
