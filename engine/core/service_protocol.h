@@ -39,7 +39,7 @@ enum class AnswerKind : std::uint8_t {
     NoSource = 1,  // body: what the decompiler printed instead of a source
     RunCold = 2,   // body: why the service did not decompile; the engine decompiles without it
     // (3 is the "started" frame.)
-    Partial = 4,   // body: a source in which the decompiler marked a method it could not decompile
+    Partial = 4,  // body: a source in which the decompiler marked a method it could not decompile
 };
 
 inline constexpr std::size_t kAnswerHeaderSize = kServiceMagic.size() + 1 + 4;

@@ -233,8 +233,12 @@ Outcome PosixEngineHost::offerVineflower(const Settings& settings,
                          workers = settings.serviceDecompilers,
                          ahead = settings.serviceAheadResults](const std::string& socketPath,
                                                                const std::string& key) {
-        return std::vector<std::string>{script, socketPath, key, std::to_string(idle),
-                                        std::to_string(workers), std::to_string(ahead)};
+        return std::vector<std::string>{script,
+                                        socketPath,
+                                        key,
+                                        std::to_string(idle),
+                                        std::to_string(workers),
+                                        std::to_string(ahead)};
     };
     vineflowerTransport_ = std::make_unique<UnixSocketTransport>(std::move(program));
     vineflowerService_ =

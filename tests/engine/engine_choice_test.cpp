@@ -37,9 +37,9 @@ TEST(EngineChoice, EngineIniNamesOneEngineInAnyLetterCase) {
 
 TEST(EngineChoice, EngineIniIsReadBesideTheProgram) {
     namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() /
-                            ("brindle-engine-ini-" + std::to_string(::testing::UnitTest::GetInstance()
-                                                                        ->random_seed()));
+    const fs::path folder =
+        fs::temp_directory_path() /
+        ("brindle-engine-ini-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::create_directories(folder);
     const std::string programFolder = folder.string() + "/";
     EXPECT_EQ(readEngineChoice(programFolder), EngineChoice::Better) << "no file";
@@ -61,8 +61,7 @@ TEST(EngineChoice, ProcyonsGapsMakeItsSourcePartial) {
         bool partial;
     } cases[] = {
         {"class A { int f() { return 1; } }", false},
-        {"class A { Object f(Object o) { return ProcyonInvokeDynamicHelper_1.invoke(o); } }",
-         true},
+        {"class A { Object f(Object o) { return ProcyonInvokeDynamicHelper_1.invoke(o); } }", true},
         {"class A {\n    // This method could not be decompiled.\n}", true},
         {"class A { void f() { throw new IllegalStateException(\"An error occurred while "
          "decompiling this method.\"); } }",

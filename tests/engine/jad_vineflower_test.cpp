@@ -36,7 +36,8 @@ public class Outer {
 constexpr const char* kBatchClasses[] = {"Alpha", "Beta", "Gamma", "Delta"};
 
 std::string batchClass(const std::string& name, const std::string& method) {
-    return "package demo.batch;\npublic class " + name + " { int " + method + "() { return 1; } }\n";
+    return "package demo.batch;\npublic class " + name + " { int " + method +
+           "() { return 1; } }\n";
 }
 
 const fs::path kBuiltEngine = fs::path(JAD_PATH).parent_path();
@@ -105,7 +106,8 @@ protected:
             return;
         }
         for (const auto& [out, sources] : builds) {
-            std::vector<std::string> args{"-J-XX:-UsePerfData", "-d", (root_->path() / out).string()};
+            std::vector<std::string> args{"-J-XX:-UsePerfData", "-d",
+                                          (root_->path() / out).string()};
             args.insert(args.end(), sources.begin(), sources.end());
             const auto r = runProgram(*javac, args);
             if (r.ending != brindle::engine::RunResult::Ending::Exited || r.status != 0)
@@ -138,13 +140,15 @@ TEST_F(JadVineflower, WritesVineflowersSourceWithNestedClassesTheSameWarmAndCold
     EXPECT_NE(source.find("new Runnable()"), std::string::npos) << "the anonymous class, folded in";
     EXPECT_EQ(install.services().services().size(), 1u) << "the Vineflower service answered";
 
-    const JadRun cold = install.run(classes() / "Outer.class", out("cold"), {{"BRINDLE_JAD_COLD", "1"}});
+    const JadRun cold =
+        install.run(classes() / "Outer.class", out("cold"), {{"BRINDLE_JAD_COLD", "1"}});
     ASSERT_EQ(cold.exitCode, 0) << cold.err;
     EXPECT_EQ(readFile(out("cold") / "Outer.java"), source) << "byte for byte";
 
     // The engine's own one-shot mode writes the same bytes.
-    const auto direct = runProgram(*findOnPath("node"), {(kBuiltEngine / "vineflower/vineflower.mjs").string(),
-                                                         "--cold", (classes() / "Outer.class").string()});
+    const auto direct =
+        runProgram(*findOnPath("node"), {(kBuiltEngine / "vineflower/vineflower.mjs").string(),
+                                         "--cold", (classes() / "Outer.class").string()});
     EXPECT_EQ(direct.out, source);
 }
 
@@ -152,8 +156,11 @@ TEST_F(JadVineflower, EngineIniNamesOneEngine) {
     const struct {
         const char* ini;
         bool procyon;
-    } cases[] = {{"procyon\r\n", true}, {"PROCYON", true}, {"Vineflower\r\n", false},
-                 {"\r\n", false}, {"cfr\r\n", false}};
+    } cases[] = {{"procyon\r\n", true},
+                 {"PROCYON", true},
+                 {"Vineflower\r\n", false},
+                 {"\r\n", false},
+                 {"cfr\r\n", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini);
         const Install install(c.ini);
@@ -178,8 +185,8 @@ TEST_F(JadVineflower, ProcyonTakesOverWhereVineflowerGivesNoSource) {
 
     // Vineflower alone: its failure is the outcome, one line.
     const Install alone("vineflower\r\n");
-    const JadRun failed = alone.run(classes() / "Outer.class", out("alone"),
-                                    {{"BRINDLE_JAD_NODE", node.string()}});
+    const JadRun failed =
+        alone.run(classes() / "Outer.class", out("alone"), {{"BRINDLE_JAD_NODE", node.string()}});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.err, "jad: " + (classes() / "Outer.class").string() +
                               ": decompiler produced no output: Vineflower wrote no source for "
@@ -203,8 +210,8 @@ TEST_F(JadVineflower, WithoutNodeProcyonAloneSaysNothingMore) {
     const TempDir bin;
     fs::create_symlink(*findOnPath("java"), bin.path() / "java");
     const Install install;
-    const JadRun run = install.run(classes() / "Outer.class", out("nonode"),
-                                   {{"PATH", bin.path().string()}});
+    const JadRun run =
+        install.run(classes() / "Outer.class", out("nonode"), {{"PATH", bin.path().string()}});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_TRUE(isProcyons(readFile(out("nonode") / "Outer.java").value_or("")));
@@ -221,8 +228,9 @@ TEST_F(JadVineflower, ProcyonsHelperOutputIsNeverWrittenWhereVineflowerDidBetter
     // What the default spares the user: Procyon alone writes the helper.
     const Install procyon("procyon\r\n");
     ASSERT_EQ(procyon.run(kModern21, out("modern21-procyon")).exitCode, 0);
-    EXPECT_NE(readFile(out("modern21-procyon") / "Patterns.java").value_or("").find(
-                  "ProcyonInvokeDynamicHelper"),
+    EXPECT_NE(readFile(out("modern21-procyon") / "Patterns.java")
+                  .value_or("")
+                  .find("ProcyonInvokeDynamicHelper"),
               std::string::npos);
 }
 
@@ -271,8 +279,9 @@ TEST_F(JadVineflower, AResultDecompiledAheadIsUsedOnlyForAnUnchangedFile) {
     EXPECT_EQ(slowRun.err, "jad: " + changed.string() + ": timed out after 3 s\n");
     const JadRun fresh = install.run(changed, out("fresh"));
     ASSERT_EQ(fresh.exitCode, 0) << fresh.err;
-    EXPECT_NE(readFile(out("fresh") / (changed.stem().string() + ".java")).value_or("").find("second()"),
-              std::string::npos);
+    EXPECT_NE(
+        readFile(out("fresh") / (changed.stem().string() + ".java")).value_or("").find("second()"),
+        std::string::npos);
 }
 
 }  // namespace

@@ -32,8 +32,8 @@ DecompileJob job() {
 
 TEST(VineflowerColdRun, RunsTheOneShotModeWithinWhatIsLeftOfTheBudget) {
     FakeRunner runner(ended(Ending::Exited, 0, "class A {}\n"));
-    VineflowerColdBackend cold(runner, {"/usr/bin/node", "/opt/vineflower/vineflower.mjs",
-                                        {"LC_ALL=C.UTF-8"}});
+    VineflowerColdBackend cold(
+        runner, {"/usr/bin/node", "/opt/vineflower/vineflower.mjs", {"LC_ALL=C.UTF-8"}});
     DecompileJob j = job();
     EXPECT_EQ(cold.decompile(j).source, "class A {}\n");
     ASSERT_EQ(runner.requests.size(), 1u);
