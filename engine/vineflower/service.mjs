@@ -21,8 +21,10 @@
 import fs from "node:fs";
 import net from "node:net";
 import os from "node:os";
+import path from "node:path";
 
 import { Answer, RequestReader, frame } from "./protocol.mjs";
+import { listenTcp, tcpPortFile } from "./tcp_transport.mjs";
 import { Scheduler } from "./scheduler.mjs";
 
 const REQUEST_READ_LIMIT_MS = 10_000;
@@ -109,7 +111,7 @@ export async function runService(socketPath, key, idleSeconds, workers, ahead) {
       if (!asked) return;
       clearTimeout(readLimit);
       if (asked.key !== key) return send(Answer.RUN_COLD, "the service belongs to another jad");
-      if (!asked.path.startsWith("/") || !asked.folder.startsWith("/"))
+      if (!path.isAbsolute(asked.path) || !path.isAbsolute(asked.folder))
         return send(Answer.RUN_COLD, "not an absolute path");
       answered = true;
       scheduler.request({
@@ -126,8 +128,13 @@ export async function runService(socketPath, key, idleSeconds, workers, ahead) {
     });
   });
 
-  await listen(server, socketPath);
-  const socketIdentity = identity(socketPath);
+  // On a loopback port (Windows), the connections that pass the handshake come to the same
+  // handler as the Unix-domain socket's.
+  const portFile = tcpPortFile(socketPath);
+  const tcp = portFile === null ? null
+      : await listenTcp(portFile, (client) => server.emit("connection", client));
+  if (tcp === null) await listen(server, socketPath);
+  const socketIdentity = tcp === null ? identity(socketPath) : null;
   signalReady();
 
   const idleCheck = setInterval(() => {
@@ -137,6 +144,7 @@ export async function runService(socketPath, key, idleSeconds, workers, ahead) {
     // been started over a socket it took for dead.
     if (socketIdentity !== null && identity(socketPath) === socketIdentity)
       fs.rmSync(socketPath, { force: true });
+    tcp?.close();
     server.close();
     scheduler.close();
     process.exit(0);

@@ -7,6 +7,9 @@
 //     2 on a bad command line.
 //   node vineflower.mjs <socket path> <key> <idle seconds> [<workers> <ahead>]
 //     the resident service (service.mjs), started by jad with fd 3 open.
+//   node vineflower.mjs tcp:<port file> <key> <idle seconds> [<workers> <ahead>]
+//     the same service on a loopback port (tcp_transport.mjs), started by Jad.exe, which
+//     waits for the port file.
 import path from "node:path";
 
 import { Kind, decompileClassFile } from "./decompiler.mjs";
