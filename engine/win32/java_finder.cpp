@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/win32/wide_text.h"
+#include "engine/win32/search_places.h"
 
 namespace brindle::engine::win32 {
 namespace {
@@ -17,29 +18,6 @@ struct Candidate {
     std::wstring program;
     int release = 0;
 };
-
-bool isFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::wstring environment(const wchar_t* name) {
-    std::vector<wchar_t> buffer(512);
-    for (;;) {
-        const DWORD length =
-            GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return {};
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        buffer.resize(length);
-    }
-}
-
-std::wstring unquote(std::wstring text) {
-    text.erase(std::remove(text.begin(), text.end(), L'"'), text.end());
-    while (!text.empty() && (text.back() == L'\\' || text.back() == L'/' || text.back() == L' '))
-        text.pop_back();
-    return text;
-}
 
 std::string readSmallFile(const std::wstring& path) {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -56,32 +34,13 @@ std::string readSmallFile(const std::wstring& path) {
 // A runtime folder (the one holding bin\java.exe), or an empty program when there is none.
 Candidate fromHome(const std::wstring& home) {
     Candidate c;
-    const std::wstring folder = unquote(home);
+    const std::wstring folder = unquoteFolder(home);
     if (folder.empty()) return c;
     const std::wstring program = folder + L"\\bin\\java.exe";
     if (!isFile(program)) return c;
     c.program = program;
     c.release = featureRelease(readSmallFile(folder + L"\\release"));
     return c;
-}
-
-std::wstring readString(HKEY key, const wchar_t* value) {
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, value, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0)
-        return {};
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key, value, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
-        ERROR_SUCCESS)
-        return {};
-    text.resize(wcsnlen(text.c_str(), text.size()));
-    if (type == REG_EXPAND_SZ) {
-        wchar_t expanded[32768];
-        const DWORD length = ExpandEnvironmentStringsW(text.c_str(), expanded, 32768);
-        if (length > 0 && length <= 32768) text = expanded;
-    }
-    return text;
 }
 
 // Where installers record a runtime: below each subkey of `key`, the value `value` of the
@@ -127,7 +86,7 @@ void addRegistryCandidates(std::vector<Candidate>& into) {
                     if (RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ | view, &entry) !=
                         ERROR_SUCCESS)
                         continue;
-                    Candidate c = fromHome(readString(entry, place.value));
+                    Candidate c = fromHome(registryText(entry, place.value));
                     RegCloseKey(entry);
                     const bool known = std::any_of(found.begin(), found.end(), [&](const Candidate& f) {
                         return CompareStringOrdinal(f.program.c_str(), -1, c.program.c_str(), -1,
@@ -146,25 +105,16 @@ void addRegistryCandidates(std::vector<Candidate>& into) {
 }
 
 void addPathCandidates(std::vector<Candidate>& into) {
-    const std::wstring path = environment(L"PATH");
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(L';', start);
-        if (end == std::wstring::npos) end = path.size();
-        const std::wstring folder = unquote(path.substr(start, end - start));
-        start = end + 1;
-        if (folder.empty()) continue;
-        const std::wstring program = folder + L"\\java.exe";
-        if (!isFile(program)) continue;
-        Candidate c;
-        c.program = program;
-        // java.exe in <home>\bin: the release file is in <home>.
-        const std::size_t slash = folder.find_last_of(L"\\/");
-        if (slash != std::wstring::npos)
-            c.release = featureRelease(readSmallFile(folder.substr(0, slash) + L"\\release"));
-        into.push_back(c);
-        return;  // only the first java.exe on PATH is the one PATH names
-    }
+    const std::wstring program = firstOnPath(L"java.exe");
+    if (program.empty()) return;
+    Candidate c;
+    c.program = program;
+    // java.exe in <home>\bin: the release file is in <home>.
+    const std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
+    const std::size_t slash = folder.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        c.release = featureRelease(readSmallFile(folder.substr(0, slash) + L"\\release"));
+    into.push_back(c);
 }
 
 JavaRuntime toRuntime(const Candidate& c) {
@@ -198,7 +148,7 @@ int featureRelease(std::string_view releaseFile) {
 
 JavaSearch findJava() {
     std::vector<Candidate> candidates;
-    const std::wstring home = environment(L"JAVA_HOME");
+    const std::wstring home = environmentText(L"JAVA_HOME");
     if (!home.empty()) {
         Candidate c = fromHome(home);
         if (!c.program.empty()) candidates.push_back(c);
