@@ -55,15 +55,19 @@ std::string payloadFolder(Payload& payload) {
 
     payload.folder = folder;
     payload.classPath.clear();
-    for (const PayloadFile& file : kPayloadFiles.first(kPayloadFiles.size() - 1)) {
+    for (const PayloadFile& file : kPayloadFiles) {
+        const std::string_view name = file.name;
         const std::string path = common::joinPath(folder, file.name);
-        if (std::string_view(file.name).ends_with(".jar")) {
-            payload.classPath.push_back(path);
-        } else {
+        if (name == "jad-service.jar") {
+            payload.serviceJar = path;
+        } else if (name == "java-options.txt") {
             payload.javaOptions = path;
+        } else if (name == "vineflower\\vineflower.mjs") {
+            payload.vineflowerScript = path;
+        } else if (name.ends_with(".jar") && name.find('\\') == std::string_view::npos) {
+            payload.classPath.push_back(path);
         }
     }
-    payload.serviceJar = common::joinPath(folder, kPayloadFiles.back().name);
     return {};
 }
 
@@ -75,6 +79,10 @@ std::string unpackPayload(const Payload& payload) {
         if (bytes.empty() || sha256Hex(bytes) != file.sha256)
             return std::string("Jad.exe is damaged: its copy of ") + file.name +
                    " does not match; copy Jad.exe again";
+        const std::string folder = path.substr(0, path.find_last_of('\\'));
+        if (std::string error; folder != payload.folder &&
+                               !common::makeFolders(folder, common::NewFolders::Private, &error))
+            return error;
         if (std::string error; !common::replaceFile(path, bytes, {}, &error)) return error;
     }
     return {};

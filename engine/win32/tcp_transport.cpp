@@ -12,7 +12,6 @@
 
 #include "common/files.h"
 #include "common/win32/wide_text.h"
-#include "engine/core/java_command.h"
 #include "engine/core/service_protocol.h"
 #include "engine/win32/process_start.h"
 
@@ -230,12 +229,11 @@ Outcome TcpTransport::open() {
         return WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
     }();
     if (!sockets) return Outcome::unusable("Windows sockets are not available");
-    // The payload folder is the build's own; another java or other jars give another service.
-    std::vector<std::string> parts = {setup_.java};
-    parts.insert(parts.end(), setup_.classPath.begin(), setup_.classPath.end());
-    parts.push_back(setup_.serviceJar);
+    // The payload folder is the build's own; another program or other files give another service.
+    std::vector<std::string> parts = {setup_.program};
+    parts.insert(parts.end(), setup_.keyParts.begin(), setup_.keyParts.end());
     key_ = serviceKey(parts);
-    portFile_ = common::joinPath(setup_.folder, "service-" + key_ + ".port");
+    portFile_ = common::joinPath(setup_.folder, setup_.name + "-" + key_ + ".port");
     return Outcome::withSource({});
 }
 
@@ -248,7 +246,7 @@ std::unique_ptr<ServiceConnection> TcpTransport::connect(std::string&) {
 }
 
 std::unique_ptr<ServiceStartLock> TcpTransport::lockStart(Clock::time_point until) {
-    const std::wstring path = longPath(common::joinPath(setup_.folder, "service-" + key_ + ".lock"));
+    const std::wstring path = longPath(common::joinPath(setup_.folder, setup_.name + "-" + key_ + ".lock"));
     for (;;) {
         const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
@@ -267,17 +265,14 @@ std::string TcpTransport::startService(Clock::time_point until) {
     DeleteFileW(longPath(portFile_).c_str());  // a dead service's
     if (std::string error = setup_.prepare ? setup_.prepare() : std::string(); !error.empty())
         return error;
-    // An empty working folder: Procyon looks for classes it does not find elsewhere below it.
+    // An empty working folder: a decompiler may look for classes it does not find elsewhere below it.
     const std::string empty = common::joinPath(setup_.folder, "empty");
     if (std::string error; !common::makeFolders(empty, common::NewFolders::Private, &error))
         return error;
 
-    std::vector<std::string> jars = setup_.classPath;
-    jars.push_back(setup_.serviceJar);
     HiddenStart service;
-    service.program = setup_.java;
-    service.args = serviceArguments(joinClassPath(jars, ';'), "tcp:" + portFile_, key_,
-                                    setup_.shape, setup_.javaOptions);
+    service.program = setup_.program;
+    service.args = setup_.arguments("tcp:" + portFile_, key_);
     service.env = setup_.env;
     service.workingFolder = empty;
     // The service outlives Jad.exe: out of any job Jad.exe runs in, where that is allowed.

@@ -9,6 +9,7 @@
 #include "engine/core/class_input.h"
 #include "engine/core/java_command.h"
 #include "engine/win32/java_finder.h"
+#include "engine/win32/node_finder.h"
 
 namespace brindle::engine::win32 {
 namespace {
@@ -148,6 +149,65 @@ Outcome Win32EngineHost::copyForDecompiler(const std::vector<CopiedFile>& files,
 }
 
 Outcome Win32EngineHost::offerBackends(const Settings& settings, std::vector<OfferedBackend>& offered) {
+    offered.clear();
+    switch (settings.engine) {
+        case EngineChoice::Procyon:
+            return offerProcyon(settings, offered);
+        case EngineChoice::Vineflower:
+            return offerVineflower(settings, offered);
+        case EngineChoice::Better:
+            break;
+    }
+    const Outcome vineflower = offerVineflower(settings, offered);
+    const Outcome procyon = offerProcyon(settings, offered);
+    if (procyon.succeeded() || vineflower.succeeded()) return Outcome::withSource({});
+    return procyon;
+}
+
+Outcome Win32EngineHost::offerVineflower(const Settings& settings, std::vector<OfferedBackend>& offered) {
+    const NodeSearch search = findNode();
+    if (search.namedMissing) return Outcome::failure(OutcomeKind::NodeNotFound, "at " + *search.namedMissing);
+    if (!search.node && search.newestTooOld)
+        return Outcome::failure(OutcomeKind::NodeNotFound,
+                                "of release " + std::to_string(kMinimumNodeRelease) +
+                                    " or later (found only Node " +
+                                    std::to_string(search.newestTooOld->release) + ": " +
+                                    search.newestTooOld->program + ")");
+    if (!search.node)
+        return Outcome::failure(OutcomeKind::NodeNotFound,
+                                "(BRINDLE_JAD_NODE, PATH and the Node.js installer's registry entry "
+                                "were searched)");
+    if (std::string error = payloadFolder(payload_); !error.empty())
+        return Outcome::failure(OutcomeKind::VineflowerNotFound, error);
+    const std::string& node = search.node->program;
+    const std::string script = payload_.vineflowerScript;
+    const std::vector<std::string> env = javaEnvironment();
+
+    vineflowerCold_ =
+        std::make_unique<VineflowerColdBackend>(runner_, VineflowerColdSetup{node, script, env});
+    unpackingVineflowerCold_ = std::make_unique<UnpackingBackend>(*vineflowerCold_, payload_);
+    TcpServiceSetup service;
+    service.name = "vineflower";
+    service.program = node;
+    service.keyParts = {script};  // its folder is named by the payload's digest
+    service.arguments = [script, idle = settings.serviceIdleSeconds, workers = settings.serviceDecompilers,
+                         ahead = settings.serviceAheadResults](const std::string& endpoint,
+                                                               const std::string& key) {
+        return std::vector<std::string>{script, endpoint, key, std::to_string(idle),
+                                        std::to_string(workers), std::to_string(ahead)};
+    };
+    service.env = env;
+    service.folder = payload_.folder;
+    service.prepare = [this] { return unpackPayload(payload_); };
+    vineflowerTransport_ = std::make_unique<TcpTransport>(std::move(service));
+    vineflowerService_ = std::make_unique<ServiceBackend>(*vineflowerTransport_, settings.serviceDelayMillis);
+
+    offered.push_back({vineflowerService_.get(), BackendRole::Resident, DecompilerEngine::Vineflower});
+    offered.push_back({unpackingVineflowerCold_.get(), BackendRole::Cold, DecompilerEngine::Vineflower});
+    return Outcome::withSource({});
+}
+
+Outcome Win32EngineHost::offerProcyon(const Settings& settings, std::vector<OfferedBackend>& offered) {
     std::string java;
     if (settings.java == "java") {
         const JavaSearch search = findJava();
@@ -190,19 +250,23 @@ Outcome Win32EngineHost::offerBackends(const Settings& settings, std::vector<Off
         runner_, ColdRunSetup{java, joinClassPath(coldJars, ';'), env, javaOptions, true});
     unpackingCold_ = std::make_unique<UnpackingBackend>(*cold_, payload_);
     TcpServiceSetup service;
-    service.java = java;
-    service.classPath = jars;
-    service.serviceJar = serviceJar;
-    service.javaOptions = javaOptions;
+    service.name = "service";
+    service.program = java;
+    service.keyParts = coldJars;  // the Procyon jars and the service jar
+    service.arguments = [classPath = joinClassPath(coldJars, ';'), javaOptions,
+                         shape = ServiceShape{settings.serviceDecompilers, settings.serviceAheadResults,
+                                              settings.serviceIdleSeconds}](const std::string& endpoint,
+                                                                            const std::string& key) {
+        return serviceArguments(classPath, endpoint, key, shape, javaOptions);
+    };
     service.env = env;
-    service.shape = {settings.serviceDecompilers, settings.serviceAheadResults,
-                     settings.serviceIdleSeconds};
     service.folder = payload_.folder;
     service.prepare = [this] { return unpackPayload(payload_); };
     transport_ = std::make_unique<TcpTransport>(std::move(service));
     service_ = std::make_unique<ServiceBackend>(*transport_, settings.serviceDelayMillis);
 
-    offered = {{service_.get(), BackendRole::Resident}, {unpackingCold_.get(), BackendRole::Cold}};
+    offered.push_back({service_.get(), BackendRole::Resident, DecompilerEngine::Procyon});
+    offered.push_back({unpackingCold_.get(), BackendRole::Cold, DecompilerEngine::Procyon});
     return Outcome::withSource({});
 }
 

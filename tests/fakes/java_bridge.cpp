@@ -1,12 +1,14 @@
-// java.exe for the end-to-end tests under Wine: a Java runtime found through JAVA_HOME that
-// hands every call on to the real Linux java. Wine starts a Linux program from a Windows one
-// but gives no usable process handle and no pipes, so java runs under java_bridge.sh, which
-// writes its output and exit status to files that this program polls and passes on.
+// java.exe (java_bridge) and node.exe (node_bridge) for the end-to-end tests under Wine: a
+// Windows program that hands every call on to the real Linux program (LINUX_PROGRAM). Wine
+// starts a Linux program from a Windows one but gives no usable process handle and no pipes, so
+// the program runs under java_bridge.sh, which writes its output and exit status to files that
+// this program polls and passes on.
 //
 // Paths (also an argument file's after '@') are translated to Linux ones with
-// wine_get_unix_file_name. The service (brindle.jad.JadService tcp:<port file> ...) also
-// receives Windows paths in its requests: for it this program stands in between as a relay. It
-// starts the Linux service on a port file of its own, publishes the real port file with its own
+// wine_get_unix_file_name. A resident service (the argument "tcp:<port file>": the Procyon
+// service's and the Vineflower service's alike) also receives Windows paths in its requests:
+// for it this program stands in between as a relay. It starts the Linux service on a port file
+// of its own, publishes the real port file with its own
 // port (the service's secret and proof unchanged, so Jad.exe cannot tell), and passes each
 // connection on with the request's two paths translated, each on a thread of its own: the
 // service decompiles several class files at once and sends each its "started" frame when its
@@ -169,7 +171,7 @@ void sendAll(SOCKET s, const std::string& bytes) {
 }
 
 // The secret (64 bytes), then the request: magic, key, timeout, delay, class file, working
-// folder (see engine/service: Transport.java and JadService.java). Back come the proof, the
+// folder (see engine/service: Transport.java and JadService.java; engine/vineflower: protocol.mjs). Back come the proof, the
 // "started" frame and the answer, passed on as they arrive.
 void relayRequest(SOCKET client, unsigned linuxPort) {
     std::string secret, magic, key, numbers, path, folder;
@@ -262,10 +264,10 @@ int main() {
     for (const std::wstring& file : {out, err, status}) line += L" " + quote(toUnix(file));
     wchar_t folder[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, folder);
-    line += L" " + quote(toUnix(folder)) + L" " + quote(wide(LINUX_JAVA));
+    line += L" " + quote(toUnix(folder)) + L" " + quote(wide(LINUX_PROGRAM));
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::wstring arg = args[i];
-        if (i > 0 && args[i - 1] == L"brindle.jad.JadService" && arg.starts_with(L"tcp:")) {
+        if (arg.starts_with(L"tcp:") && isWindowsPath(arg.substr(4))) {
             portFile = arg.substr(4);
             linuxPortFile = portFile + L".linux";
             line += L" " + quote(L"tcp:" + toUnix(linuxPortFile));

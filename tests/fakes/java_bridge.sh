@@ -1,8 +1,8 @@
 #!/bin/sh
-# The Linux half of java_bridge.exe (java_bridge.cpp): runs Linux java with the arguments it was
-# handed, its output and exit status in files, since Wine gives a Linux program started from a
-# Windows one no pipe and its starter no exit code.
-#   java_bridge.sh <stdout file> <stderr file> <status file> <working folder> <java> <args>...
+# The Linux half of java_bridge.exe and node_bridge.exe (java_bridge.cpp): runs Linux java or
+# node with the arguments it was handed, its output and exit status in files, since Wine gives a
+# Linux program started from a Windows one no pipe and its starter no exit code.
+#   java_bridge.sh <stdout file> <stderr file> <status file> <working folder> <program> <args>...
 # A class path after -cp comes as a ';' list of paths that may pass through Wine's
 # dosdevices drive links ("…/dosdevices/c:/…"); Java splits a class path at ':', so each entry
 # is resolved to its real path and the list joined with ':'.
