@@ -60,7 +60,8 @@ for file in linux/brindle linux/typebind linux/jad linux/jad-service.jar linux/b
             linux/vineflower/vineflower.mjs linux/vineflower/node_modules/@run-slicer/vf/vf.runtime.js \
             windows/Brindle.exe windows/Typebind.exe windows/README.txt windows/engine/Jad.exe \
             windows/engine/licenses/Apache-2.0.txt windows/engine/licenses/procyon-copyright.txt \
-            windows/engine/licenses/jcommander-copyright.txt; do
+            windows/engine/licenses/jcommander-copyright.txt \
+            windows/engine/licenses/run-slicer-vf-LICENSE.txt windows/engine/licenses/vineflower-LICENSE.txt; do
   [[ -f $layout/$file ]] || { echo "missing from the install: $file" >&2; exit 1; }
 done
 
@@ -68,12 +69,15 @@ done
 # The zip holds the program folder as installed, the engine and its licences included.
 zipped=$(unzip -Z1 build/windows/Brindle.zip)
 for file in Brindle.exe Typebind.exe README.txt engine/Jad.exe engine/licenses/Apache-2.0.txt \
-            engine/licenses/procyon-copyright.txt engine/licenses/jcommander-copyright.txt; do
+            engine/licenses/procyon-copyright.txt engine/licenses/jcommander-copyright.txt \
+            engine/licenses/run-slicer-vf-LICENSE.txt engine/licenses/vineflower-LICENSE.txt; do
   grep -qx "Brindle/$file" <<<"$zipped" || { echo "missing from Brindle.zip: $file" >&2; exit 1; }
 done
-# Jad.exe carries the service jar and the Procyon jars (its tests unpack and compare them).
+# Jad.exe carries the service jar, the Procyon jars and Vineflower's JavaScript build (its tests
+# unpack and compare them).
 carried=$(stat -L -c %s /usr/share/java/procyon-{decompiler,compilertools,core,expressions,reflection}.jar \
-          /usr/share/java/jcommander.jar build/windows/engine/jad-service.jar | awk '{s += $1} END {print s}')
+          /usr/share/java/jcommander.jar build/windows/engine/jad-service.jar \
+          build/windows/engine/vineflower/node_modules/@run-slicer/vf/vf.runtime.js | awk '{s += $1} END {print s}')
 (( $(stat -c %s build/windows/engine/Jad.exe) > carried )) \
   || { echo "Jad.exe is smaller than the jars it must carry" >&2; exit 1; }
 

@@ -35,19 +35,22 @@ std::vector<std::string> javaEnvironment() {
     return env;
 }
 
-// A cold run whose jars are made intact first: only when java is to start at all.
+// A cold run whose files are made intact first: only when its program is to start at all.
+// missing: the outcome when they cannot be (DecompilerNotFound, VineflowerNotFound).
 class UnpackingBackend final : public Backend {
 public:
-    UnpackingBackend(Backend& inner, const Payload& payload) : inner_(inner), payload_(payload) {}
+    UnpackingBackend(Backend& inner, const Payload& payload, OutcomeKind missing)
+        : inner_(inner), payload_(payload), missing_(missing) {}
     Outcome decompile(DecompileJob& job) override {
         if (std::string error = unpackPayload(payload_); !error.empty())
-            return Outcome::failure(OutcomeKind::DecompilerNotFound, error);
+            return Outcome::failure(missing_, error);
         return inner_.decompile(job);
     }
 
 private:
     Backend& inner_;
     const Payload& payload_;
+    OutcomeKind missing_;
 };
 
 // Private copies of class files, removed with their folder.
@@ -185,7 +188,7 @@ Outcome Win32EngineHost::offerVineflower(const Settings& settings, std::vector<O
 
     vineflowerCold_ =
         std::make_unique<VineflowerColdBackend>(runner_, VineflowerColdSetup{node, script, env});
-    unpackingVineflowerCold_ = std::make_unique<UnpackingBackend>(*vineflowerCold_, payload_);
+    unpackingVineflowerCold_ = std::make_unique<UnpackingBackend>(*vineflowerCold_, payload_, OutcomeKind::VineflowerNotFound);
     TcpServiceSetup service;
     service.name = "vineflower";
     service.program = node;
@@ -248,7 +251,7 @@ Outcome Win32EngineHost::offerProcyon(const Settings& settings, std::vector<Offe
     coldJars.push_back(serviceJar);
     cold_ = std::make_unique<ColdRunBackend>(
         runner_, ColdRunSetup{java, joinClassPath(coldJars, ';'), env, javaOptions, true});
-    unpackingCold_ = std::make_unique<UnpackingBackend>(*cold_, payload_);
+    unpackingCold_ = std::make_unique<UnpackingBackend>(*cold_, payload_, OutcomeKind::DecompilerNotFound);
     TcpServiceSetup service;
     service.name = "service";
     service.program = java;

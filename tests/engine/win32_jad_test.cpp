@@ -595,6 +595,10 @@ TEST_F(JadExe, UnpacksIntoAFreshLocalAppDataAndReusesWhatIsIntact) {
         {"jcommander.jar", "/usr/share/java/jcommander.jar"},
         {"java-options.txt", JAVA_OPTIONS},
         {"jad-service.jar", SERVICE_JAR},
+        {"vineflower\\vineflower.mjs", VINEFLOWER_DIR "/vineflower.mjs"},
+        {"vineflower\\tcp_transport.mjs", VINEFLOWER_DIR "/tcp_transport.mjs"},
+        {"vineflower\\node_modules\\@run-slicer\\vf\\vf.runtime.js",
+         VINEFLOWER_DIR "/node_modules/@run-slicer/vf/vf.runtime.js"},
     };
     for (const auto& [name, source] : shipped)
         EXPECT_TRUE(readWhole(payload + "\\" + name) == readWhole(fromLinuxPath(source))) << name;
@@ -624,6 +628,128 @@ TEST_F(JadExe, UnpacksIntoAFreshLocalAppDataAndReusesWhatIsIntact) {
     CloseHandle(again);
     EXPECT_EQ(CompareFileTime(&before, &after), 0) << "an intact file was written again";
     for (const std::string& name : listFolder(payload)) EXPECT_FALSE(name.starts_with(".brindle-")) << name;
+}
+
+
+// ---- Vineflower on Node: node.exe is node_bridge, which hands each call to the real Linux node ----
+
+namespace vineflower {
+
+const std::string kFixture = fromLinuxPath(VINEFLOWER_FIXTURE);
+
+std::string linuxSource() { return readWhole(kFixture + "\\Nest.linux.java"); }
+
+}  // namespace vineflower
+
+class JadExeWithNode : public JadExe {
+protected:
+    void SetUp() override {
+        JadExe::SetUp();
+        makeFolder(folder("node"));
+        ASSERT_TRUE(CopyFileA(fromLinuxPath(NODE_BRIDGE).c_str(), node().c_str(), FALSE));
+        // The fixture's class files, in a folder of a name java could not spell without its short form.
+        const std::string from = vineflower::kFixture + "\\demo\\vf";
+        for (const std::string& name : listFolder(from))
+            writeWhole(classes() + "\\" + name, readWhole(from + "\\" + name));
+        ASSERT_GE(listFolder(classes()).size(), 3u) << "Nest, Nest$Inner, Nest$1";
+        // Jad.exe in a folder of its own, for an Engine.ini beside it.
+        makeFolder(folder("engine"));
+        ASSERT_TRUE(CopyFileA(fromLinuxPath(JAD_EXE).c_str(), (folder("engine") + "\\Jad.exe").c_str(), FALSE));
+    }
+
+    std::string node() const { return root_ + "\\node\\node.exe"; }
+    std::string classes() const { return folder("classes " + kChinese); }
+    // No Java anywhere, node.exe named outright.
+    Env nodeOnly(Env more = {}) const {
+        more.emplace("JAVA_HOME", std::nullopt);
+        more.emplace("PATH", "C:\\windows\\system32;C:\\windows");
+        more.emplace("BRINDLE_JAD_NODE", node());
+        return env(more);
+    }
+    JadRun jadBesideIni(const std::string& out, const std::string& classFile, const Env& e) const {
+        return runAnsi("\"" + folder("engine") + "\\Jad.exe\" -sjava -8 -ff -d\"" + out + "\" \"" + classFile + "\"", e);
+    }
+    std::set<std::string> vineflowerPortFiles() const {
+        std::set<std::string> found;
+        for (const std::string& payload : listFolder(appData() + "\\Brindle\\Jad"))
+            for (const std::string& name : listFolder(appData() + "\\Brindle\\Jad\\" + payload))
+                if (name.starts_with("vineflower-") && name.ends_with(".port")) found.insert(name);
+        return found;
+    }
+};
+
+TEST_F(JadExeWithNode, WritesTheLinuxColdRunsBytesThroughTheServiceAndCold) {
+    const std::string expected = vineflower::linuxSource();
+    ASSERT_NE(expected.find("class Inner"), std::string::npos) << expected;
+    ASSERT_NE(expected.find("new Runnable()"), std::string::npos) << "nested classes folded in on Linux";
+    const std::string classFile = classes() + "\\Nest.class";
+    struct Case {
+        const char* name;
+        Env more;
+    };
+    // The service first: without it running, the cold run must stand on its own.
+    const Case cases[] = {
+        {"the service, started by this run", {{"BRINDLE_JAD_SERVICE_REQUIRED", "1"}}},
+        {"the same service again", {{"BRINDLE_JAD_SERVICE_REQUIRED", "1"}}},
+        {"cold", {{"BRINDLE_JAD_COLD", "1"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = folder(std::string("out ") + c.name);
+        const JadRun run = jad(out, "\"" + classFile + "\"", nodeOnly(c.more));
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_TRUE(readWhole(out + "\\Nest.java") == expected) << readWhole(out + "\\Nest.java");
+        EXPECT_EQ(listFolder(out), std::set<std::string>{"Nest.java"});
+    }
+    EXPECT_EQ(vineflowerPortFiles().size(), 1u) << "one resident Vineflower service";
+    EXPECT_TRUE(javaCalls().empty()) << "no Java was there to start";
+}
+
+TEST_F(JadExeWithNode, WithoutNodeProcyonAsBeforeAndEngineIniNamesOne) {
+    const std::string classFile = classes() + "\\Nest.class";
+    const std::string ini = folder("engine") + "\\Engine.ini";
+    const Env noNode = env({{"PATH", "C:\\windows\\system32;C:\\windows"}, {"BRINDLE_JAD_NODE", std::nullopt},
+                            {"BRINDLE_JAD_COLD", "1"}});
+    const Env withNode = env({{"BRINDLE_JAD_NODE", node()}, {"BRINDLE_JAD_COLD", "1"}});
+    const Env missingNode = env({{"BRINDLE_JAD_NODE", root_ + "\\nowhere\\node.exe"}, {"BRINDLE_JAD_COLD", "1"}});
+    struct Case {
+        const char* name;
+        const char* engineIni;  // nullptr: none
+        Env e;
+        bool procyon;           // else Vineflower's source
+        std::string failure;    // the line when it fails
+    };
+    const std::vector<Case> cases = {
+        {"no node: Procyon", nullptr, noNode, true, ""},
+        {"a named node.exe that is not there: Procyon", nullptr, missingNode, true, ""},
+        {"Engine.ini names Procyon", "procyon\r\n", withNode, true, ""},
+        {"Engine.ini names Vineflower", "Vineflower\r\n", withNode, false, ""},
+        {"Engine.ini names Vineflower, no node", "vineflower\r\n", noNode, false,
+         "jad: " + classFile + ": node not found (BRINDLE_JAD_NODE, PATH and the Node.js installer's "
+                               "registry entry were searched)\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(ini.c_str());
+        if (c.engineIni != nullptr) writeWhole(ini, c.engineIni);
+        const std::string out = folder("out");
+        DeleteFileW(longForm(out + "\\Nest.java").c_str());
+        const JadRun run = jadBesideIni(out, classFile, c.e);
+        if (!c.failure.empty()) {
+            EXPECT_EQ(run.exitCode, 1u);
+            EXPECT_EQ(run.err, c.failure);
+            EXPECT_FALSE(exists(out + "\\Nest.java"));
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        const std::string source = readWhole(out + "\\Nest.java");
+        if (c.procyon) {
+            EXPECT_EQ(source.rfind("// cold source of ", 0), 0u) << source;
+        } else {
+            EXPECT_TRUE(source == vineflower::linuxSource()) << source;
+        }
+    }
 }
 
 }  // namespace
