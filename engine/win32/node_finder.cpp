@@ -22,7 +22,8 @@ void addRegistryCandidates(std::vector<std::wstring>& into) {
     for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         for (const REGSAM view : {REGSAM{KEY_WOW64_64KEY}, REGSAM{KEY_WOW64_32KEY}}) {
             HKEY key = nullptr;
-            if (RegOpenKeyExW(root, L"SOFTWARE\\Node.js", 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+            if (RegOpenKeyExW(root, L"SOFTWARE\\Node.js", 0, KEY_READ | view, &key) !=
+                ERROR_SUCCESS)
                 continue;
             const std::wstring folder = unquoteFolder(registryText(key, L"InstallPath"));
             RegCloseKey(key);

@@ -2,9 +2,9 @@
 // What the finders of java.exe and node.exe share: the places a program is looked for on
 // Windows (an environment variable, PATH, an installer's registry value) read the same way.
 
-#include <string>
-
 #include <windows.h>
+
+#include <string>
 
 namespace brindle::engine::win32 {
 

@@ -3,9 +3,9 @@
 // engine's service (the Procyon service on java, the Vineflower service on node): the resident
 // service listens on the loopback address and publishes its port, a secret, a proof and its
 // process id in a port file in the user's private payload folder (Transport.Tcp in
-// engine/service, tcp_transport.mjs in engine/vineflower). Each connection starts with the secret; the service answers with the proof,
-// so that neither side talks to another user's program that holds the port. The service is
-// started by the first engine run that finds none, hidden and detached: out of Jad.exe's job,
+// engine/service, tcp_transport.mjs in engine/vineflower). Each connection starts with the
+// secret; the service answers with the proof, so that neither side talks to another user's
+// program that holds the port. The service is started by the first engine run that finds none, hidden and detached: out of Jad.exe's job,
 // with no handle of Jad.exe's.
 
 #include <functional>

@@ -167,13 +167,15 @@ Outcome Win32EngineHost::offerBackends(const Settings& settings, std::vector<Off
     return procyon;
 }
 
-Outcome Win32EngineHost::offerVineflower(const Settings& settings, std::vector<OfferedBackend>& offered) {
+Outcome Win32EngineHost::offerVineflower(const Settings& settings,
+                                         std::vector<OfferedBackend>& offered) {
     const NodeSearch search = findNode();
-    if (search.namedMissing) return Outcome::failure(OutcomeKind::NodeNotFound, "at " + *search.namedMissing);
+    if (search.namedMissing)
+        return Outcome::failure(OutcomeKind::NodeNotFound, "at " + *search.namedMissing);
     if (!search.node && search.newestTooOld)
         return Outcome::failure(OutcomeKind::NodeNotFound,
-                                "of release " + std::to_string(kMinimumNodeRelease) +
-                                    " or later (found only Node " +
+                                "(Node " + std::to_string(kMinimumNodeRelease) +
+                                    " or later is needed; found only Node " +
                                     std::to_string(search.newestTooOld->release) + ": " +
                                     search.newestTooOld->program + ")");
     if (!search.node)
@@ -188,14 +190,15 @@ Outcome Win32EngineHost::offerVineflower(const Settings& settings, std::vector<O
 
     vineflowerCold_ =
         std::make_unique<VineflowerColdBackend>(runner_, VineflowerColdSetup{node, script, env});
-    unpackingVineflowerCold_ = std::make_unique<UnpackingBackend>(*vineflowerCold_, payload_, OutcomeKind::VineflowerNotFound);
+    unpackingVineflowerCold_ = std::make_unique<UnpackingBackend>(*vineflowerCold_, payload_,
+                                                                  OutcomeKind::VineflowerNotFound);
     TcpServiceSetup service;
     service.name = "vineflower";
     service.program = node;
     service.keyParts = {script};  // its folder is named by the payload's digest
-    service.arguments = [script, idle = settings.serviceIdleSeconds, workers = settings.serviceDecompilers,
-                         ahead = settings.serviceAheadResults](const std::string& endpoint,
-                                                               const std::string& key) {
+    service.arguments = [script, idle = settings.serviceIdleSeconds,
+                         workers = settings.serviceDecompilers, ahead = settings.serviceAheadResults](
+                            const std::string& endpoint, const std::string& key) {
         return std::vector<std::string>{script, endpoint, key, std::to_string(idle),
                                         std::to_string(workers), std::to_string(ahead)};
     };
@@ -203,14 +206,18 @@ Outcome Win32EngineHost::offerVineflower(const Settings& settings, std::vector<O
     service.folder = payload_.folder;
     service.prepare = [this] { return unpackPayload(payload_); };
     vineflowerTransport_ = std::make_unique<TcpTransport>(std::move(service));
-    vineflowerService_ = std::make_unique<ServiceBackend>(*vineflowerTransport_, settings.serviceDelayMillis);
+    vineflowerService_ =
+        std::make_unique<ServiceBackend>(*vineflowerTransport_, settings.serviceDelayMillis);
 
-    offered.push_back({vineflowerService_.get(), BackendRole::Resident, DecompilerEngine::Vineflower});
-    offered.push_back({unpackingVineflowerCold_.get(), BackendRole::Cold, DecompilerEngine::Vineflower});
+    offered.push_back(
+        {vineflowerService_.get(), BackendRole::Resident, DecompilerEngine::Vineflower});
+    offered.push_back(
+        {unpackingVineflowerCold_.get(), BackendRole::Cold, DecompilerEngine::Vineflower});
     return Outcome::withSource({});
 }
 
-Outcome Win32EngineHost::offerProcyon(const Settings& settings, std::vector<OfferedBackend>& offered) {
+Outcome Win32EngineHost::offerProcyon(const Settings& settings,
+                                      std::vector<OfferedBackend>& offered) {
     std::string java;
     if (settings.java == "java") {
         const JavaSearch search = findJava();
@@ -251,15 +258,16 @@ Outcome Win32EngineHost::offerProcyon(const Settings& settings, std::vector<Offe
     coldJars.push_back(serviceJar);
     cold_ = std::make_unique<ColdRunBackend>(
         runner_, ColdRunSetup{java, joinClassPath(coldJars, ';'), env, javaOptions, true});
-    unpackingCold_ = std::make_unique<UnpackingBackend>(*cold_, payload_, OutcomeKind::DecompilerNotFound);
+    unpackingCold_ =
+        std::make_unique<UnpackingBackend>(*cold_, payload_, OutcomeKind::DecompilerNotFound);
     TcpServiceSetup service;
     service.name = "service";
     service.program = java;
     service.keyParts = coldJars;  // the Procyon jars and the service jar
-    service.arguments = [classPath = joinClassPath(coldJars, ';'), javaOptions,
-                         shape = ServiceShape{settings.serviceDecompilers, settings.serviceAheadResults,
-                                              settings.serviceIdleSeconds}](const std::string& endpoint,
-                                                                            const std::string& key) {
+    const ServiceShape shape{settings.serviceDecompilers, settings.serviceAheadResults,
+                             settings.serviceIdleSeconds};
+    service.arguments = [classPath = joinClassPath(coldJars, ';'), javaOptions, shape](
+                            const std::string& endpoint, const std::string& key) {
         return serviceArguments(classPath, endpoint, key, shape, javaOptions);
     };
     service.env = env;
