@@ -135,7 +135,8 @@ export async function runService(socketPath, key, idleSeconds, workers, ahead) {
       : await listenTcp(portFile, (client) => server.emit("connection", client));
   if (tcp === null) await listen(server, socketPath);
   const socketIdentity = tcp === null ? identity(socketPath) : null;
-  signalReady();
+  // Jad.exe gives no start-up pipe: it waits for the port file.
+  if (tcp === null) signalReady();
 
   const idleCheck = setInterval(() => {
     if (connections > 0 || scheduler.busy || Date.now() - lastActivity < idleMillis) return;
