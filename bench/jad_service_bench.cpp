@@ -3,11 +3,13 @@
 //   whole jar:    Procyon's own run over the jar in one Java VM (the baseline)
 //   batches:      the batch walk through the Linux platform layer with jad and its service,
 //                 the first batch right after the service started (it was started by one jad run
-//                 on a small class), then a second one, for 1, 2 and 4 decompilers and the
-//                 default (the cores less one); each with a service of its own, whose peak
-//                 memory (VmHWM) is shown
-//   warm == cold: every class file decompiled cold too (BRINDLE_JAD_COLD=1, one java per class
-//                 file, as many at once as there are cores), byte-compared with every batch
+//                 on a small class), then a second one, for 1, 2 and 4 workers and the default
+//                 (the cores less one; the service has a decompiler more than its workers); each
+//                 with a service of its own, whose peak memory (VmHWM) is shown, and with the
+//                 processor time the service and the jad runs took (apart from other load)
+//   warm == cold: every class file decompiled cold too, byte-compared with every batch: the
+//                 service program's cold mode, a fresh Procyon for each class file as a cold
+//                 jad run has, many class files in one VM (one VM per core)
 // and, for the first jar:
 //   cold batch:   the batch with BRINDLE_JAD_COLD=1 on a sample of 30 classes, scaled to the jar
 //   jad warm:     the median of one jad run on a small class
@@ -18,6 +20,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -34,6 +37,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -59,13 +63,15 @@ long long monotonicNanos() {
     return static_cast<long long>(t.tv_sec) * 1'000'000'000LL + t.tv_nsec;
 }
 
-// Starts a program with stdout and stderr on /dev/null; its process id, -1 when it did not start.
-pid_t start(const std::vector<std::string>& args) {
+// Starts a program with stdout and stderr on /dev/null (and stdin on `input` when given); its
+// process id, -1 when it did not start.
+pid_t start(const std::vector<std::string>& args, const std::string& input = {}) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!input.empty()) posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
@@ -85,19 +91,27 @@ int run(const std::vector<std::string>& args) {
     return exitStatus(start(args));
 }
 
-// Runs every command, `width` at a time.
-void runAll(const std::vector<std::vector<std::string>>& commands, unsigned width) {
-    std::set<pid_t> running;
-    for (const auto& command : commands) {
-        while (running.size() >= width) {
-            int status = 0;
-            const pid_t done = wait(&status);
-            if (done < 0) break;
-            running.erase(done);
-        }
-        if (const pid_t pid = start(command); pid > 0) running.insert(pid);
-    }
-    for (const pid_t pid : running) exitStatus(pid);
+// Processor seconds (user and system) of a process, from /proc; 0 when it is gone.
+double cpuSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    // After the name: state is field 3; utime and stime are fields 14 and 15.
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i >= 14) ticks += std::atof(field.c_str());
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Processor seconds of this process's waited-for children so far.
+double childrenCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double secondsOf(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -112,9 +126,11 @@ double timed(F f) {
 struct Batch {
     double seconds = 0;
     int files = 0;
+    double serviceCpu = 0;  // processor seconds
+    double jadCpu = 0;
 };
 
-Batch batch(const fs::path& source, const fs::path& output) {
+Batch batch(const fs::path& source, const fs::path& output, pid_t service = -1) {
     FrontEndState state;
     state.sourceFolder = source.string();
     state.outputFolder = output.string();
@@ -122,11 +138,15 @@ Batch batch(const fs::path& source, const fs::path& output) {
     testing::NullSink sink;
     BatchWalker walker(hostPlatform(), state, sink, hostTexts());
     Batch b;
+    const double serviceBefore = service > 0 ? cpuSeconds(service) : 0;
+    const double jadBefore = childrenCpuSeconds();
     b.seconds = timed([&] {
         walker.start();
         walker.wait();
     });
     b.files = state.producedCount.load();
+    if (service > 0) b.serviceCpu = cpuSeconds(service) - serviceBefore;
+    b.jadCpu = childrenCpuSeconds() - jadBefore;
     return b;
 }
 
@@ -218,6 +238,56 @@ void row(const char* what, double seconds, int count, double baseline) {
                 seconds * 1e3 / std::max(count, 1), seconds / baseline);
 }
 
+void batchRow(const char* what, const Batch& b, double baseline) {
+    row(what, b.seconds, b.files, baseline);
+    std::printf("  %-46s %8.2f s service, %.2f s jad runs\n", "  processor time", b.serviceCpu, b.jadCpu);
+}
+
+// The class path of Procyon's own command line and of jad's cold runs (with the service's jar).
+constexpr const char* kProcyonClassPath =
+    "/usr/share/java/procyon-decompiler.jar:/usr/share/java/procyon-compilertools.jar:"
+    "/usr/share/java/procyon-core.jar:/usr/share/java/procyon-expressions.jar:"
+    "/usr/share/java/procyon-reflection.jar:/usr/share/java/jcommander.jar";
+
+// The cold runs' sources of every class file, `<cold>/<folder>/<name>.java` as jad names them,
+// made by the service program's cold mode: a fresh Procyon for each class file, so the bytes
+// are a cold jad run's, in one VM for many of them (a VM per class file would take most of the
+// benchmark's time). One VM per core, each with its share of the files; the optimising
+// compiler's top tier is left out (it changes nothing a program computes, and a fresh Procyon
+// never runs long enough to use it).
+void coldSources(const std::vector<fs::path>& files, const fs::path& classes, const fs::path& cold,
+                 const fs::path& scratch, unsigned cores) {
+    std::vector<std::ofstream> lists;
+    std::vector<std::string> listNames;
+    for (unsigned i = 0; i < cores; ++i) {
+        listNames.push_back((scratch / ("cold list " + std::to_string(i))).string());
+        lists.emplace_back(listNames.back());
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const fs::path relative = fs::relative(files[i], classes);
+        const fs::path source = cold / relative.parent_path() / (files[i].stem().string() + ".java");
+        lists[i % cores] << files[i].string() << '\t' << source.string() << '\n';
+    }
+    for (std::ofstream& list : lists) list.close();
+    const std::string classPath = std::string(kProcyonClassPath) + ":" + SERVICE_JAR_PATH;
+    const char* locale = std::getenv("LC_ALL");
+    const std::string saved = locale != nullptr ? locale : "";
+    setenv("LC_ALL", "C.UTF-8", 1);  // as jad runs java
+    std::vector<pid_t> vms;
+    for (const std::string& list : listNames) {
+        vms.push_back(start({"java", "-XX:-UsePerfData", "-XX:-OmitStackTraceInFastThrow",
+                             "-XX:TieredStopAtLevel=1", "-cp", classPath, "brindle.jad.JadService",
+                             "--cold-each"},
+                            list));
+    }
+    for (const pid_t vm : vms) exitStatus(vm);
+    if (locale != nullptr) {
+        setenv("LC_ALL", saved.c_str(), 1);
+    } else {
+        unsetenv("LC_ALL");
+    }
+}
+
 // The small class that starts each service: the jar's smallest class file.
 fs::path smallest(const std::vector<fs::path>& files) {
     return *std::min_element(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
@@ -241,17 +311,15 @@ int benchJar(const fs::path& root, const std::string& jar, bool more) {
     std::printf("%s: %d class files, %u cores\n", jar.c_str(), n, cores);
     std::fflush(stdout);
 
-    const std::string classPath =
-        "/usr/share/java/procyon-decompiler.jar:/usr/share/java/procyon-compilertools.jar:"
-        "/usr/share/java/procyon-core.jar:/usr/share/java/procyon-expressions.jar:"
-        "/usr/share/java/procyon-reflection.jar:/usr/share/java/jcommander.jar";
+    const double wholeJarCpuBefore = childrenCpuSeconds();
     const double wholeJar = timed([&] {
-        run({"java", "-XX:-UsePerfData", "-cp", classPath, "com.strobel.decompiler.DecompilerDriver",
+        run({"java", "-XX:-UsePerfData", "-cp", kProcyonClassPath, "com.strobel.decompiler.DecompilerDriver",
              "-o", (root / name / "whole").string(), jar});
     });
+    const double wholeJarCpu = childrenCpuSeconds() - wholeJarCpuBefore;
     const fs::path small = smallest(files);
 
-    // 1, 2 and 4 decompilers, and the default (the cores less one) when it is none of them.
+    // 1, 2 and 4 workers, and the default (the cores less one) when it is none of them.
     const unsigned fallback = std::max(1u, cores - 1);
     std::vector<std::pair<std::string, unsigned>> configs;
     for (const unsigned count : {1u, 2u, 4u})
@@ -260,43 +328,37 @@ int benchJar(const fs::path& root, const std::string& jar, bool more) {
         configs.insert(configs.begin(), {std::to_string(fallback) + " (the default)", fallback});
     std::vector<Series> series;
     fs::path lastRuntime;
-    for (const auto& [label, decompilers] : configs) {
+    for (const auto& [label, workers] : configs) {
         Series s;
         s.name = label;
-        lastRuntime = freshRuntime(root / name, decompilers);
-        setenv("BRINDLE_JAD_WORKERS", std::to_string(decompilers).c_str(), 1);
+        lastRuntime = freshRuntime(root / name, workers);
+        setenv("BRINDLE_JAD_WORKERS", std::to_string(workers).c_str(), 1);
         const fs::path out = root / name / ("warm " + label);
         run({JAD_PATH, "-d" + (out / "small").string(), small.string()});
-        s.first = batch(classes, out / "first");
-        s.second = batch(classes, out / "second");
-        s.outputs = {out / "first", out / "second"};
         const std::vector<pid_t> pids = services(lastRuntime);
-        if (!pids.empty()) s.peak = peakMiB(pids.front());
+        const pid_t service = pids.empty() ? -1 : pids.front();
+        s.first = batch(classes, out / "first", service);
+        s.second = batch(classes, out / "second", service);
+        s.outputs = {out / "first", out / "second"};
+        if (service > 0) s.peak = peakMiB(service);
         // The last service stays for the single runs below.
-        if (!more || decompilers != 4) stopServices(lastRuntime);
+        if (!more || workers != 4) stopServices(lastRuntime);
         series.push_back(std::move(s));
     }
     unsetenv("BRINDLE_JAD_WORKERS");
 
-    std::printf("  %-46s %8.2f s  %7.1f ms/class\n", "whole jar, Procyon in one VM (baseline)",
-                wholeJar, wholeJar * 1e3 / n);
+    std::printf("  %-46s %8.2f s  %7.1f ms/class  (%.2f s processor time)\n",
+                "whole jar, Procyon in one VM (baseline)", wholeJar, wholeJar * 1e3 / n, wholeJarCpu);
     for (const Series& s : series) {
-        std::printf("  decompilers: %s, service peak %.0f MiB\n", s.name.c_str(), s.peak);
-        row("batch, first after the service started", s.first.seconds, s.first.files, wholeJar);
-        row("batch, second", s.second.seconds, s.second.files, wholeJar);
+        std::printf("  workers: %s, service peak %.0f MiB\n", s.name.c_str(), s.peak);
+        batchRow("batch, first after the service started", s.first, wholeJar);
+        batchRow("batch, second", s.second, wholeJar);
     }
     std::fflush(stdout);
 
     // Every class file cold, compared with every batch.
-    setenv("BRINDLE_JAD_COLD", "1", 1);
     const fs::path cold = root / name / "cold";
-    std::vector<std::vector<std::string>> coldRuns;
-    for (const fs::path& file : files) {
-        const fs::path relative = fs::relative(file, classes);
-        coldRuns.push_back({JAD_PATH, "-d" + (cold / relative.parent_path()).string(), file.string()});
-    }
-    const double coldAll = timed([&] { runAll(coldRuns, cores); });
-    unsetenv("BRINDLE_JAD_COLD");
+    const double coldAll = timed([&] { coldSources(files, classes, cold, root / name, cores); });
     int same = 0;
     int compared = 0;
     for (const fs::path& file : files) {

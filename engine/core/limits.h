@@ -34,8 +34,9 @@ constexpr std::chrono::seconds serviceQueueLimit(std::chrono::seconds timeLimit)
 }
 // A resident service ends after this long without work, unless the environment says.
 inline constexpr unsigned kDefaultServiceIdleSeconds = 600;
-// The service's heap: a base, and as much again for each decompiler (each holds a Procyon and
-// the class it works on; Procyon on the largest classes of Debian's guava stays well inside).
+// The service's heap: a base for the decompiler of the request in hand, and as much again for
+// each worker beside it (each holds a Procyon, the JDK's types it keeps and the class it works
+// on; Procyon on the largest classes of Debian's guava stays well inside).
 inline constexpr std::size_t kServiceHeapBase = 256 * kMiB;
 inline constexpr std::size_t kServiceHeapPerDecompiler = 256 * kMiB;
 // How many decompilers the service may have, and how many results of class files decompiled

@@ -6,8 +6,8 @@
 //   BRINDLE_JAD_CLASSPATH  the Procyon jars, in the platform's list form, instead of the defaults
 //   BRINDLE_JAD_TIMEOUT    seconds a class file may take (default 120)
 //   BRINDLE_JAD_COLD       "1": always start Procyon for this class file, never the service
-//   BRINDLE_JAD_WORKERS    the decompilers of a service this run starts (default: the cores
-//                          less one, at least one)
+//   BRINDLE_JAD_WORKERS    the decompilers of a service this run starts beside the one for
+//                          the request in hand (default: the cores less one, at least one)
 //   BRINDLE_JAD_AHEAD      how many results of class files decompiled ahead of a batch such a
 //                          service holds (default 64; 0: it decompiles nothing ahead)
 // For tests of the service only:

@@ -371,7 +371,8 @@ TEST_F(JadService, EveryPackageInfoOfDebiansLibrariesCompiles) {
 }
 
 TEST_F(JadService, AQueuedRunIsNotASlowRun) {
-    // One decompiler, nothing decompiled ahead: the second run waits for the first one's.
+    // One worker (two decompilers), nothing decompiled ahead: the third run waits for the
+    // first one's decompiler.
     const Env one = {{"BRINDLE_JAD_SERVICE_REQUIRED", "1"},
                      {"BRINDLE_JAD_WORKERS", "1"},
                      {"BRINDLE_JAD_AHEAD", "0"}};
@@ -379,11 +380,11 @@ TEST_F(JadService, AQueuedRunIsNotASlowRun) {
     const std::vector<pid_t> before = services_.services();
     ASSERT_EQ(before.size(), 1u);
 
-    // Each decompile takes 4 s of its 6: the second one waits 3.5 s for the decompiler first.
+    // Each decompile takes 4 s of its 6: the third one waits 3 s for a decompiler first.
     Env slow = one;
     slow.insert({{"BRINDLE_JAD_TIMEOUT", "6"}, {"BRINDLE_JAD_SERVICE_DELAY_MS", "4000"}});
     const fs::path out = scratch("out");
-    const std::vector<fs::path> files = {classFile("Outer"), classFile("Shape")};
+    const std::vector<fs::path> files = {classFile("Outer"), classFile("Shape"), classFile("Outer$Inner")};
     std::vector<pid_t> runs;
     for (const fs::path& file : files) {
         runs.push_back(startJad({"-d" + out.string(), file.string()}, env(slow),

@@ -4,7 +4,7 @@
 //
 // Started by jad (never by hand) as
 //   java ... -cp <Procyon jars>:jad-service.jar brindle.jad.JadService <socket path> <key>
-//       <idle seconds> <decompilers> <results held ahead>
+//       <idle seconds> <workers> <results held ahead>
 // with stdin, stdout and stderr on /dev/null and fd 3 the write end of jad's
 // start-up pipe. Once the socket is listening it writes "R" on that pipe.
 // On Windows Jad.exe starts it with tcp:<port file> in place of the socket
@@ -15,6 +15,10 @@
 //   java ... -cp <Procyon jars>:jad-service.jar brindle.jad.JadService --cold <class file>
 // which prints the source on stdout and exits 0, or prints why there is none
 // on stderr and exits 3 (Procyon made no source) or 1 (anything else failed).
+// For the benchmark, one VM makes the cold runs' sources of many class files as
+//   java ... brindle.jad.JadService --cold-each < lines of "<class file>\t<source file>"
+// each with a fresh Procyon, as --cold does; it writes each source made (and
+// nothing for a class file without one) and exits 0.
 //
 // Both run the same code: Procyon with the settings of its own command line
 // without options, in a class loader of its own, on a thread of its own, so a
@@ -50,9 +54,10 @@
 // The key names the jad build that started the service; the test delay makes
 // the decompile wait that long after "started" (for tests only).
 //
-// Decompilers: as many as jad says (BRINDLE_JAD_WORKERS), each a thread with
-// its own Procyon, started when there is work and none free. A request waits
-// for a free one. When two requests come from the same folder within two
+// Decompilers: one more than the workers jad says (BRINDLE_JAD_WORKERS), so
+// that the workers decompile ahead beside the one for the request in hand; each
+// a thread with its own Procyon, started when there is work and none free. A
+// request waits for a free one and goes before any work ahead. When two requests come from the same folder within two
 // seconds (a folder batch; a single class file opened by itself never does
 // this), the free decompilers decompile the folder's other class files ahead,
 // from the requested one on in the order the batch walks them (the folder's
@@ -72,10 +77,13 @@
 // file) and ends.
 package brindle.jad;
 
+import java.io.BufferedReader;
 import java.io.FileOutputStream;
 import java.io.IOException;
+import java.io.InputStreamReader;
 import java.io.OutputStream;
 import java.io.PrintStream;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 
@@ -88,11 +96,14 @@ public final class JadService {
 
     public static void main(String[] args) throws Exception {
         if (args.length == 2 && args[0].equals("--cold")) System.exit(cold(args[1]));
+        if (args.length == 1 && args[0].equals("--cold-each")) System.exit(coldEach());
         if (args.length != 5) System.exit(2);
         final String endpoint = args[0];
         final String key = args[1];
         final long idleMillis = Long.parseLong(args[2]) * 1000L;
-        final int decompilers = Math.max(1, Integer.parseInt(args[3]));
+        // The workers decompile ahead of a batch beside the decompiler for the request in hand;
+        // any free one takes a request first.
+        final int decompilers = Math.max(1, Integer.parseInt(args[3])) + 1;
         final int ahead = Math.max(0, Integer.parseInt(args[4]));
 
         Decompile.configureLogging();
@@ -131,6 +142,23 @@ public final class JadService {
         err.write(answer.body, 0, answer.body.length);
         err.flush();
         return answer.kind == Answer.NO_SOURCE ? NO_SOURCE_EXIT : 1;
+    }
+
+    private static int coldEach() throws IOException, InterruptedException {
+        final BufferedReader in = new BufferedReader(new InputStreamReader(System.in, StandardCharsets.UTF_8));
+        System.setOut(new PrintStream(OutputStream.nullOutputStream()));
+        System.setErr(new PrintStream(OutputStream.nullOutputStream()));
+        Decompile.configureLogging();
+        for (String line; (line = in.readLine()) != null;) {
+            final int tab = line.indexOf('\t');
+            if (tab < 0) continue;
+            final Answer answer = Decompile.once(line.substring(0, tab));
+            if (answer.kind != Answer.SOURCE) continue;
+            final Path source = Path.of(line.substring(tab + 1));
+            Files.createDirectories(source.toAbsolutePath().getParent());
+            Files.write(source, answer.body);
+        }
+        return 0;
     }
 
     // Only into a pipe: started any other way, fd 3 may be a file the VM itself opened.

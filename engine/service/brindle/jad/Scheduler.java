@@ -4,6 +4,7 @@ import java.io.File;
 import java.io.IOException;
 import java.nio.file.DirectoryStream;
 import java.nio.file.Files;
+import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.util.ArrayDeque;
 import java.util.ArrayList;
@@ -90,11 +91,15 @@ final class Scheduler {
     private String lastFolder = "";
     private boolean batch;
     private final Set<Key> answered = new HashSet<>();  // in this batch
-    private Listing listing;  // the folder of the batch's latest request
+    private final Set<String> walked = new HashSet<>();  // the folders of this batch's requests
+    // Folders as the batch walks them, the latest used last.
+    private final LinkedHashMap<String, Listing> listings = new LinkedHashMap<>(16, 0.75f, true);
 
-    // A folder's class files in the order a batch walks them: the order the
-    // folder lists them in (readdir's), names the batch takes for class files.
-    private record Listing(String folder, FileStamp stamp, List<String> names) {}
+    // A folder's entries in the order a batch walks them: the order the folder lists them
+    // in (readdir's); a subfolder (a real one, not a link) is walked where it is met.
+    private record Listing(FileStamp stamp, List<Entry> entries) {}
+
+    private record Entry(String name, boolean folder) {}
 
     Scheduler(int decompilers, int aheadLimit, long batchGapMillis, Engines engines) {
         this.maxDecompilers = decompilers;
@@ -113,8 +118,12 @@ final class Scheduler {
             final long now = System.nanoTime();
             final boolean soon = activeRequests > 1 || now - lastRequestEnd <= batchGap;
             batch = soon && (batch || key.folder().equals(lastFolder));
-            if (!batch) answered.clear();
+            if (!batch) {
+                answered.clear();
+                walked.clear();
+            }
             answered.add(key);
+            walked.add(key.folder());
             lastFolder = key.folder();
             aheadNow = batch && aheadLimit > 0;
         }
@@ -176,38 +185,35 @@ final class Scheduler {
         }
     }
 
-    // Queues the class files after this one in its folder, up to the limit, for the
-    // free decompilers; work not begun for that folder is replaced.
+    // Queues the class files the walk meets after this one, up to the limit, for the free
+    // decompilers, in the walk's order: the rest of this folder with the subfolders met in it,
+    // then the rest of the folders above it that the batch has asked from. Work not begun
+    // that this replaces goes after it, while there is room.
     private void decompileAhead(Key key, long timeoutMillis) {
-        final int slash = lastSeparator(key.classFile);
-        final String name = key.classFile.substring(slash + 1);
-        final List<String> names = listing(key.folder());
-        final int at = names.indexOf(name);
-        if (at < 0) return;
+        final Set<String> above;
         synchronized (this) {
             if (!batch) return;
-            final List<Task> kept = new ArrayList<>();
-            for (Iterator<Task> i = ahead.iterator(); i.hasNext();) {
-                final Task task = i.next();
-                if (task.key.folder().equals(key.folder())) {
-                    i.remove();
-                    pending.remove(task.key);
-                }
-            }
-            final List<Task> queued = new ArrayList<>();
-            for (String next : names.subList(at + 1, Math.min(names.size(), at + 1 + aheadLimit))) {
-                final Key nextKey = new Key(key.folder() + next, key.workingFolder);
-                if (held.containsKey(nextKey) || pending.containsKey(nextKey) || answered.contains(nextKey))
-                    continue;
-                final Task task = new Task(nextKey, timeoutMillis, 0, false);
-                pending.put(nextKey, task);
-                queued.add(task);
-            }
-            // This folder first, as the walk does; what is left of the folders it came from after.
-            kept.addAll(ahead);
+            above = Set.copyOf(walked);
+        }
+        final List<String> plan = plan(key.folder(), key.classFile.substring(lastSeparator(key.classFile) + 1), above);
+        synchronized (this) {
+            if (!batch) return;
+            final LinkedHashMap<Key, Task> before = new LinkedHashMap<>();
+            for (Task task : ahead) before.put(task.key, task);
             ahead.clear();
-            ahead.addAll(queued);
-            for (Task task : kept) {
+            for (String file : plan) {
+                final Key nextKey = new Key(file, key.workingFolder);
+                if (held.containsKey(nextKey) || answered.contains(nextKey)) continue;
+                Task task = pending.get(nextKey);
+                if (task == null) {
+                    task = new Task(nextKey, timeoutMillis, 0, false);
+                    pending.put(nextKey, task);
+                } else if (before.remove(nextKey) == null) {
+                    continue;  // asked for, or begun
+                }
+                ahead.add(task);
+            }
+            for (Task task : before.values()) {
                 if (ahead.size() >= aheadLimit) {
                     pending.remove(task.key);
                 } else {
@@ -218,29 +224,85 @@ final class Scheduler {
         }
     }
 
-    private List<String> listing(String folder) {
+    // Of the folders listed for one plan at most this many, so that a deep tree of folders
+    // without class files costs little.
+    private static final int PLAN_FOLDERS = 64;
+
+    // The class files after `name` in `folder` in the walk's order, at most the limit.
+    private List<String> plan(String folder, String name, Set<String> above) {
+        final List<String> files = new ArrayList<>();
+        final int[] folders = {0};
+        String current = folder;
+        String after = name;
+        for (;;) {
+            if (!walk(current, after, files, folders)) break;
+            // The folder above, if the batch has asked from it: the walk comes back there.
+            final int end = lastSeparator(current.substring(0, current.length() - 1));
+            if (end < 0) break;
+            final String parent = current.substring(0, end + 1);
+            if (!above.contains(parent)) break;
+            after = current.substring(end + 1, current.length() - 1);
+            current = parent;
+        }
+        return files;
+    }
+
+    // Adds the class files of `folder` after the entry `after` (all, when null) and of the
+    // subfolders met there; false when the limit is reached or `after` is not there.
+    private boolean walk(String folder, String after, List<String> files, int[] folders) {
+        if (++folders[0] > PLAN_FOLDERS) return false;
+        final List<Entry> entries = listing(folder);
+        int at = 0;
+        if (after != null) {
+            at = -1;
+            for (int i = 0; i < entries.size() && at < 0; i++) {
+                if (entries.get(i).name.equals(after)) at = i + 1;
+            }
+            if (at < 0) return false;
+        }
+        final char separator = folder.charAt(folder.length() - 1);
+        for (Entry entry : entries.subList(at, entries.size())) {
+            if (files.size() >= aheadLimit) return false;
+            if (entry.folder) {
+                if (!walk(folder + entry.name + separator, null, files, folders)) return false;
+            } else {
+                files.add(folder + entry.name);
+            }
+        }
+        return files.size() < aheadLimit;
+    }
+
+    private List<Entry> listing(String folder) {
         final Path path = Path.of(folder);
         final FileStamp stamp = FileStamp.of(path);
         synchronized (this) {
-            if (listing != null && listing.folder.equals(folder) && stamp != null
-                    && stamp.equals(listing.stamp))
-                return listing.names;
+            final Listing known = listings.get(folder);
+            if (known != null && stamp != null && stamp.equals(known.stamp)) return known.entries;
         }
-        final List<String> names = new ArrayList<>();
-        try (DirectoryStream<Path> entries = Files.newDirectoryStream(path)) {
-            for (Path entry : entries) {
+        final List<Entry> entries = new ArrayList<>();
+        try (DirectoryStream<Path> found = Files.newDirectoryStream(path)) {
+            for (Path entry : found) {
                 final String name = entry.getFileName().toString();
-                if (name.length() > 5 && name.toUpperCase(Locale.ROOT).endsWith("CLASS")
-                        && name.indexOf('\uFFFD') < 0 && !Files.isDirectory(entry))
-                    names.add(name);
+                if (name.indexOf('\uFFFD') >= 0) continue;
+                if (Files.isDirectory(entry, LinkOption.NOFOLLOW_LINKS)) {
+                    entries.add(new Entry(name, true));
+                } else if (name.length() > 5 && name.toUpperCase(Locale.ROOT).endsWith("CLASS")
+                           && !Files.isDirectory(entry)) {
+                    entries.add(new Entry(name, false));
+                }
             }
         } catch (IOException | RuntimeException e) {
             return List.of();
         }
         synchronized (this) {
-            listing = new Listing(folder, stamp, names);
+            listings.put(folder, new Listing(stamp, entries));
+            final Iterator<Listing> oldest = listings.values().iterator();
+            while (listings.size() > PLAN_FOLDERS) {
+                oldest.next();
+                oldest.remove();
+            }
         }
-        return names;
+        return entries;
     }
 
     // Lets the free decompilers take the new work, and starts more for what they leave.
@@ -320,6 +382,7 @@ final class Scheduler {
         if (batch && activeRequests == 0 && now - lastRequestEnd > batchGap) {
             batch = false;
             answered.clear();
+            walked.clear();
             for (Task task : ahead) pending.remove(task.key);
             ahead.clear();
         }

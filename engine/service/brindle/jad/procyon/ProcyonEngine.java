@@ -4,7 +4,6 @@ import brindle.jad.Engine;
 import com.strobel.Procyon;
 import com.strobel.assembler.InputTypeLoader;
 import com.strobel.assembler.metadata.Buffer;
-import com.strobel.assembler.metadata.ClasspathTypeLoader;
 import com.strobel.assembler.metadata.DeobfuscationUtilities;
 import com.strobel.assembler.metadata.ITypeLoader;
 import com.strobel.assembler.metadata.MetadataSystem;
@@ -19,39 +18,62 @@ import com.strobel.decompiler.languages.java.JavaFormattingOptions;
 import java.io.File;
 import java.io.PrintWriter;
 import java.io.StringWriter;
-import java.lang.reflect.Constructor;
 import java.lang.reflect.Field;
 import java.util.ArrayList;
-import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
+import java.util.Set;
 
 // Procyon's command line without options, for one class file at a time. Loaded
 // once per decompiler by its own ProcyonLoader (see brindle.jad.Engine).
 public final class ProcyonEngine implements Engine {
-    private final ClasspathTypeLoader classPath = new ClasspathTypeLoader();
-    private final Constructor<? extends MetadataSystem> metadataFactory;
+    private final ClassPathLoader classPath = new ClassPathLoader();
     private final Field knownFiles;
+    private final Field packageFolders;
+    // The class path's types kept from one class file to the next; null when this Procyon's
+    // loader cannot be looked into (each class file then reads every type afresh).
+    private ClassPathTypes classPathTypes;
 
     public ProcyonEngine() throws ReflectiveOperationException {
-        // The metadata system Procyon's command line uses (it looks a type up at most
-        // once per run). Its class is not public.
-        metadataFactory = Class.forName("com.strobel.decompiler.NoRetryMetadataSystem")
-                                  .asSubclass(MetadataSystem.class)
-                                  .getDeclaredConstructor(ITypeLoader.class);
-        metadataFactory.setAccessible(true);
-        Field files;
+        knownFiles = loaderField("_knownFiles");  // without it, answers are not held for later
+        packageFolders = loaderField("_packageLocations");
+        if (knownFiles != null && packageFolders != null) classPathTypes = newClassPathTypes();
+    }
+
+    private ClassPathTypes newClassPathTypes() {
+        final ClassPathTypes types = new ClassPathTypes(classPath);
+        types.setEagerMethodLoadingEnabled(new CommandLineOptions().isEagerMethodLoadingEnabled());
+        return types;
+    }
+
+    private static Field loaderField(String name) {
         try {
-            files = InputTypeLoader.class.getDeclaredField("_knownFiles");
-            files.setAccessible(true);
+            final Field field = InputTypeLoader.class.getDeclaredField(name);
+            field.setAccessible(true);
+            return field;
         } catch (ReflectiveOperationException | RuntimeException e) {
-            files = null;  // another Procyon: its answers are not held for later
+            return null;  // another Procyon
         }
-        knownFiles = files;
     }
 
     @Override
     public Result decompile(String classFile, String workingFolder) throws Exception {
+        final ClassPathTypes kept = classPathTypes;
+        if (kept == null) return decompile(classFile, workingFolder, null).result;
+        final int misses = kept.misses();
+        final Attempt attempt = decompile(classFile, workingFolder, kept);
+        if (kept.full()) classPathTypes = newClassPathTypes();
+        // A cold run would have looked for a name among this request's files: decompile it
+        // the way a cold run does.
+        if (kept.misses() != misses || kept.shadowedBy(packageFolders(attempt.loader), knownNames(attempt.loader)))
+            return decompile(classFile, workingFolder, null).result;
+        return attempt.result;
+    }
+
+    private record Attempt(Result result, InputTypeLoader loader) {}
+
+    // One decompile; with `kept`, the class path's types come from there.
+    private Attempt decompile(String classFile, String workingFolder, ClassPathTypes kept) throws Exception {
         final CommandLineOptions options = new CommandLineOptions();
         final DecompilerSettings settings = new DecompilerSettings();
         settings.setFlattenSwitchBlocks(options.getFlattenSwitchBlocks());
@@ -82,13 +104,13 @@ public final class ProcyonEngine implements Engine {
         decompilation.setSettings(settings);
         decompilation.setFullDecompilation(true);
 
-        final MetadataSystem metadata = metadataFactory.newInstance(settings.getTypeLoader());
+        final MetadataSystem metadata = new RequestTypes(settings.getTypeLoader(), kept);
         metadata.setEagerMethodLoadingEnabled(options.isEagerMethodLoadingEnabled());
         final TypeReference type = metadata.lookupType(classFile);
         final TypeDefinition resolved = type == null ? null : type.resolve();
         if (resolved == null) {
-            return new Result((byte) 1, String.format("!!! ERROR: Failed to load class %s.\n", classFile),
-                    false, List.of());
+            return new Attempt(new Result((byte) 1, String.format("!!! ERROR: Failed to load class %s.\n",
+                    classFile), false, List.of()), inputLoader);
         }
         final boolean packageInfo = resolved.isInterface()
                 && resolved.getInternalName().matches("(.*/)?package-info");
@@ -115,9 +137,21 @@ public final class ProcyonEngine implements Engine {
             text = trace.toString();
         }
         if (requestLoader.needsColdRun) {
-            return new Result((byte) 2, "a class may come from jad's working folder", false, List.of());
+            return new Attempt(new Result((byte) 2, "a class may come from jad's working folder", false,
+                    List.of()), inputLoader);
         }
-        return new Result(kind, text, packageInfo, readFiles(inputLoader));
+        return new Attempt(new Result(kind, text, packageInfo, readFiles(inputLoader)), inputLoader);
+    }
+
+    @SuppressWarnings("unchecked")
+    private Set<String> knownNames(InputTypeLoader loader) throws ReflectiveOperationException {
+        return ((Map<String, File>) knownFiles.get(loader)).keySet();
+    }
+
+    @SuppressWarnings("unchecked")
+    private Map<String, ? extends Set<File>> packageFolders(InputTypeLoader loader)
+            throws ReflectiveOperationException {
+        return (Map<String, ? extends Set<File>>) packageFolders.get(loader);
     }
 
     // The class files Procyon read, or an empty list when that is not known.
@@ -149,21 +183,7 @@ public final class ProcyonEngine implements Engine {
         @Override
         public boolean tryLoadType(String internalName, Buffer buffer) {
             // The service's own classes are on its class path, not on a cold run's.
-            if (!internalName.startsWith("brindle/jad/")) {
-                byte[] bytes = CLASS_PATH.get(internalName);
-                if (bytes == null) {
-                    final Buffer fresh = new Buffer();
-                    bytes = classPath.tryLoadType(internalName, fresh)
-                            ? Arrays.copyOf(fresh.array(), fresh.size())
-                            : new byte[0];
-                    CLASS_PATH.put(internalName, bytes);
-                }
-                if (bytes.length > 0) {
-                    buffer.putByteArray(bytes, 0, bytes.length);
-                    buffer.flip();
-                    return true;
-                }
-            }
+            if (classPath.tryLoadType(internalName, buffer)) return true;
             if (workingFolder == null) return false;
             final String filePath = internalName.replace('/', File.separatorChar) + ".class";
             final int slash = filePath.lastIndexOf(File.separatorChar);

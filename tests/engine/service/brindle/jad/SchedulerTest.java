@@ -31,6 +31,9 @@ import org.junit.Test;
 // engine is Procyon's own, counted: every decompile it does is noted in `decompiled`.
 public class SchedulerTest {
     private static Path root;
+    // A folder of four class files with a subfolder of two listed between them: the entry
+    // before the subfolder, the subfolder's two in its order, two after it.
+    private static List<Path> tree;
     private static Engine reference;
 
     private final List<String> decompiled = Collections.synchronizedList(new ArrayList<>());
@@ -38,7 +41,11 @@ public class SchedulerTest {
     private final Map<Integer, CountDownLatch> holds = new ConcurrentHashMap<>();
 
     private Scheduler scheduler(int decompilers, long batchGapMillis) {
-        return new Scheduler(decompilers, 64, batchGapMillis, () -> {
+        return scheduler(decompilers, 64, batchGapMillis);
+    }
+
+    private Scheduler scheduler(int decompilers, int aheadLimit, long batchGapMillis) {
+        return new Scheduler(decompilers, aheadLimit, batchGapMillis, () -> {
             final Engine procyon = ProcyonLoader.newEngine();
             return (classFile, workingFolder) -> {
                 final int number;
@@ -83,12 +90,39 @@ public class SchedulerTest {
         }
         compile(root.resolve("changed"), "public class Gamma { public String changed() { return \"new\"; } }");
 
+        tree = tree();
+
         final List<String> many = new ArrayList<>();
         for (int i = 0; i < 12; i++) many.add("public class Many" + i + " { }");
         compile(root.resolve("many"), many.toArray(new String[0]));
         // Answers are held only for files older than a second or so (the clock steps of a
         // file system), so that a change in the same step is never missed.
         Thread.sleep(1_500);
+    }
+
+    private static List<Path> tree() throws IOException {
+        // The order a folder lists its entries in is the file system's: tried with other names
+        // until the subfolder comes after one class file and before two.
+        for (int attempt = 0; attempt < 50; attempt++) {
+            final Path folder = root.resolve("tree" + attempt);
+            compile(folder, "public class T0 { }", "public class T1 { }");
+            final Path subfolder = folder.resolve("sub" + attempt);
+            compile(subfolder, "public class S0 { }", "public class S1 { }");
+            compile(folder, "public class T2 { }", "public class T3 { }");
+            final List<Path> entries = new ArrayList<>();
+            try (DirectoryStream<Path> found = Files.newDirectoryStream(folder)) {
+                found.forEach(entries::add);
+            }
+            final int sub = entries.indexOf(subfolder);
+            if (sub < 1 || sub > entries.size() - 3) continue;
+            final List<Path> walk = new ArrayList<>(List.of(entries.get(sub - 1)));
+            try (DirectoryStream<Path> found = Files.newDirectoryStream(subfolder)) {
+                found.forEach(walk::add);
+            }
+            walk.addAll(entries.subList(sub + 1, sub + 3));
+            return walk;
+        }
+        throw new AssertionError("no listing with the subfolder between class files");
     }
 
     @AfterClass
@@ -236,6 +270,22 @@ public class SchedulerTest {
         for (int i = 0; i < 600 && scheduler.busy(); i++) Thread.sleep(10);
         assertFalse(scheduler.busy());
         assertEquals(5, decompiled.size());
+    }
+
+    @Test
+    public void workAheadFollowsTheWalkIntoASubfolderAndBackToTheFolderAbove() throws Exception {
+        final Scheduler scheduler = scheduler(1, 2, 60_000);
+        final List<String> names = new ArrayList<>();
+        for (Path file : tree) names.add(file.getFileName().toString());
+        // Two held at most: after the file before the subfolder, the subfolder's two.
+        ask(scheduler, tree.get(0));
+        ask(scheduler, tree.get(0));
+        waitFor(4);
+        assertEquals(names.subList(0, 3), decompiled.subList(1, 4));
+        // The subfolder's last one is held; after it the walk goes back to the folder above.
+        assertCold(tree.get(2), ask(scheduler, tree.get(2)));
+        waitFor(6);
+        assertEquals(names.subList(3, 5), decompiled.subList(4, 6));
     }
 
     @Test
