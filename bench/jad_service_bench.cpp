@@ -445,6 +445,8 @@ int main(int argc, char** argv) {
         std::rename(temp.c_str(), log);
         return 0;
     }
+    // The Procyon service is what this measures: jad without node decompiles with Procyon alone.
+    setenv("BRINDLE_JAD_NODE", "/nonexistent/node", 1);
     std::vector<std::string> jars(argv + 1, argv + argc);
     if (jars.empty()) jars = {"/usr/share/java/commons-lang3.jar", "/usr/share/java/guava.jar"};
     return brindle::bench(jars);
