@@ -9,8 +9,8 @@
 //
 // Every request is decompiled by decompiler.mjs, as a cold run
 // (`node vineflower.mjs --cold <class file>`) does it, so both give the same
-// bytes. Requests run on up to <workers> worker threads at once (default: the
-// cores less one, at least one); the rest wait their turn, and a request's
+// bytes. Requests run on up to <workers> + 1 worker threads at once (<workers>
+// defaults to the cores less one, at least one); the rest wait their turn, and a request's
 // time limit starts with its decompile (the "started" answer). jad gives up at
 // that limit and ends the service, as it does the Procyon one; a decompile
 // still running a short grace later (its client gone) ends its worker only:
@@ -75,7 +75,9 @@ function count(value, fallback) {
 export async function runService(socketPath, key, idleSeconds, workers, ahead) {
   const idleMillis = (Number.isFinite(idleSeconds) && idleSeconds > 0 ? idleSeconds : 600) * 1000;
   const scheduler = new Scheduler({
-    workers: count(workers, 0) || Math.max(1, os.availableParallelism() - 1),
+    // A thread for the request in hand and <workers> beside it for the work ahead, as the
+    // Procyon service counts its decompilers.
+    workers: (count(workers, 0) || Math.max(1, os.availableParallelism() - 1)) + 1,
     aheadLimit: count(ahead, DEFAULT_AHEAD),
   });
   let connections = 0;
