@@ -9,6 +9,7 @@
 // an extracted jar) and the JDK's public classes packed by the build
 // (pack_jdk.mjs). The quality benchmark measured both.
 import fs from "node:fs";
+import { createRequire } from "node:module";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
 import zlib from "node:zlib";
@@ -75,9 +76,18 @@ export async function loadVineflower() {
   if (vineflower) return vineflower;
   // The build reads the browser's navigator object when it starts.
   globalThis.navigator ??= {};
-  const module = await import("@run-slicer/vf/vf.runtime.js");
+  const module = await importRuntime();
   vineflower = module.decompile;
   return vineflower;
+}
+
+// Vineflower's build is an ES module in a `.js` file of a package that does not say so: Node 20
+// takes it for one by its syntax, Node 18 (Debian 12's) reads it as CommonJS and fails with a
+// warning on stderr. It imports nothing of its own, so it is loaded as a module from its text,
+// the same way on every Node.
+function importRuntime() {
+  const file = createRequire(import.meta.url).resolve("@run-slicer/vf/vf.runtime.js");
+  return import(`data:text/javascript;base64,${fs.readFileSync(file).toString("base64")}`);
 }
 
 function oneLine(text, limit = 300) {

@@ -7,7 +7,7 @@
 namespace brindle::engine::win32 {
 
 // The release the Vineflower engine is built and tested on (its package.json says so too).
-inline constexpr int kMinimumNodeRelease = 20;
+inline constexpr int kMinimumNodeRelease = 18;
 
 struct NodeRuntime {
     std::string program;  // node.exe, absolute, UTF-8

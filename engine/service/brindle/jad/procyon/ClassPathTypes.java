@@ -3,6 +3,10 @@ package brindle.jad.procyon;
 import com.strobel.assembler.metadata.MetadataSystem;
 import com.strobel.assembler.metadata.TypeDefinition;
 import java.io.File;
+import java.lang.management.ManagementFactory;
+import java.lang.management.MemoryPoolMXBean;
+import java.lang.management.MemoryType;
+import java.lang.management.MemoryUsage;
 import java.util.HashMap;
 import java.util.LinkedHashSet;
 import java.util.Map;
@@ -53,8 +57,22 @@ final class ClassPathTypes extends MetadataSystem {
         return misses;
     }
 
+    // Past LIMIT types, or when the heap's long-lived part was more than half full after its
+    // last collection: the kept types of every decompiler share the heap with the work in hand,
+    // and a heap kept full collects again and again (a large library's batch came to a crawl).
     boolean full() {
-        return count > LIMIT;
+        return count > LIMIT || heapTight();
+    }
+
+    private static boolean heapTight() {
+        for (MemoryPoolMXBean pool : ManagementFactory.getMemoryPoolMXBeans()) {
+            // Only the old generation supports usage thresholds; eden and survivors are meant
+            // to fill up.
+            if (pool.getType() != MemoryType.HEAP || !pool.isUsageThresholdSupported()) continue;
+            final MemoryUsage after = pool.getCollectionUsage();
+            if (after != null && after.getMax() > 0 && after.getUsed() > after.getMax() / 2) return true;
+        }
+        return false;
     }
 
     // Whether a request that knows these class files and folders would have read one of these
