@@ -33,4 +33,21 @@ Outcome runBackendsOn(std::span<Backend* const> backends, DecompileJob& job,
     return last;
 }
 
+Outcome offerEngines(EngineChoice choice, std::vector<OfferedBackend>& offered,
+                     const EngineOffer& offerProcyon, const EngineOffer& offerVineflower) {
+    offered.clear();
+    switch (choice) {
+        case EngineChoice::Procyon:
+            return offerProcyon(offered);
+        case EngineChoice::Vineflower:
+            return offerVineflower(offered);
+        case EngineChoice::Better:
+            break;
+    }
+    const Outcome vineflower = offerVineflower(offered);
+    const Outcome procyon = offerProcyon(offered);
+    if (procyon.succeeded() || vineflower.succeeded()) return Outcome::withSource({});
+    return procyon;
+}
+
 }  // namespace brindle::engine

@@ -41,4 +41,13 @@ Outcome runBackends(std::span<Backend* const> backends, DecompileJob job,
 Outcome runBackendsOn(std::span<Backend* const> backends, DecompileJob& job,
                       const std::function<void(const Outcome&)>& notice);
 
+// The backends of the engines `choice` asks for, from a platform's offer of each engine (an
+// offer adds that engine's backends, or says why it cannot run here): a named engine alone, its
+// reason when it cannot run; by default Vineflower's then Procyon's, either one enough, and
+// Procyon's reason when neither can run (so that without node the engine is Procyon's, as it
+// was before it had Vineflower, and nothing is said about it).
+using EngineOffer = std::function<Outcome(std::vector<OfferedBackend>& offered)>;
+Outcome offerEngines(EngineChoice choice, std::vector<OfferedBackend>& offered,
+                     const EngineOffer& offerProcyon, const EngineOffer& offerVineflower);
+
 }  // namespace brindle::engine

@@ -144,21 +144,10 @@ Outcome PosixEngineHost::copyForDecompiler(const std::vector<CopiedFile>& files,
 
 Outcome PosixEngineHost::offerBackends(const Settings& settings,
                                        std::vector<OfferedBackend>& offered) {
-    offered.clear();
-    switch (settings.engine) {
-        case EngineChoice::Procyon:
-            return offerProcyon(settings, offered);
-        case EngineChoice::Vineflower:
-            return offerVineflower(settings, offered);
-        case EngineChoice::Better:
-            break;
-    }
-    // Either engine alone still decompiles; without node the engine is Procyon's, as it was
-    // before it had Vineflower, and says nothing about it.
-    const Outcome vineflower = offerVineflower(settings, offered);
-    const Outcome procyon = offerProcyon(settings, offered);
-    if (procyon.succeeded() || vineflower.succeeded()) return Outcome::withSource({});
-    return procyon;
+    return offerEngines(
+        settings.engine, offered,
+        [this, &settings](std::vector<OfferedBackend>& o) { return offerProcyon(settings, o); },
+        [this, &settings](std::vector<OfferedBackend>& o) { return offerVineflower(settings, o); });
 }
 
 Outcome PosixEngineHost::offerProcyon(const Settings& settings,

@@ -151,20 +151,12 @@ Outcome Win32EngineHost::copyForDecompiler(const std::vector<CopiedFile>& files,
     return Outcome::withSource({});
 }
 
-Outcome Win32EngineHost::offerBackends(const Settings& settings, std::vector<OfferedBackend>& offered) {
-    offered.clear();
-    switch (settings.engine) {
-        case EngineChoice::Procyon:
-            return offerProcyon(settings, offered);
-        case EngineChoice::Vineflower:
-            return offerVineflower(settings, offered);
-        case EngineChoice::Better:
-            break;
-    }
-    const Outcome vineflower = offerVineflower(settings, offered);
-    const Outcome procyon = offerProcyon(settings, offered);
-    if (procyon.succeeded() || vineflower.succeeded()) return Outcome::withSource({});
-    return procyon;
+Outcome Win32EngineHost::offerBackends(const Settings& settings,
+                                       std::vector<OfferedBackend>& offered) {
+    return offerEngines(
+        settings.engine, offered,
+        [this, &settings](std::vector<OfferedBackend>& o) { return offerProcyon(settings, o); },
+        [this, &settings](std::vector<OfferedBackend>& o) { return offerVineflower(settings, o); });
 }
 
 Outcome Win32EngineHost::offerVineflower(const Settings& settings,

@@ -129,4 +129,46 @@ TEST(BackendChoice, WhenEveryBackendIsUnusableTheLastReasonStands) {
     EXPECT_EQ(outcome.detail, "second");
 }
 
+
+TEST(BackendChoice, TheEnginesOfferedFollowTheChoiceAndEitherEngineIsEnoughByDefault) {
+    FakeBackend procyonBackend({}), vineflowerBackend({});
+    const Outcome noNode = Outcome::failure(OutcomeKind::NodeNotFound, "on PATH");
+    const Outcome noJava = Outcome::failure(OutcomeKind::JavaNotFound, "on PATH");
+    const struct {
+        EngineChoice choice;
+        bool procyonRuns, vineflowerRuns;
+        OutcomeKind outcome;
+        std::vector<DecompilerEngine> offered;
+    } cases[] = {
+        {EngineChoice::Better, true, true, OutcomeKind::Source,
+         {DecompilerEngine::Vineflower, DecompilerEngine::Procyon}},
+        {EngineChoice::Better, true, false, OutcomeKind::Source, {DecompilerEngine::Procyon}},
+        {EngineChoice::Better, false, true, OutcomeKind::Source, {DecompilerEngine::Vineflower}},
+        {EngineChoice::Better, false, false, OutcomeKind::JavaNotFound, {}},
+        {EngineChoice::Procyon, true, true, OutcomeKind::Source, {DecompilerEngine::Procyon}},
+        {EngineChoice::Procyon, false, true, OutcomeKind::JavaNotFound, {}},
+        {EngineChoice::Vineflower, true, true, OutcomeKind::Source, {DecompilerEngine::Vineflower}},
+        {EngineChoice::Vineflower, true, false, OutcomeKind::NodeNotFound, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<OfferedBackend> offered{{&procyonBackend, BackendRole::Cold}};  // left over
+        const auto offer = [](bool runs, Backend* backend, DecompilerEngine engine,
+                              const Outcome& why) {
+            return [=](std::vector<OfferedBackend>& o) {
+                if (!runs) return why;
+                o.push_back({backend, BackendRole::Resident, engine});
+                return Outcome::withSource({});
+            };
+        };
+        const Outcome outcome = offerEngines(
+            c.choice, offered,
+            offer(c.procyonRuns, &procyonBackend, DecompilerEngine::Procyon, noJava),
+            offer(c.vineflowerRuns, &vineflowerBackend, DecompilerEngine::Vineflower, noNode));
+        EXPECT_EQ(outcome.kind, c.outcome);
+        std::vector<DecompilerEngine> engines;
+        for (const OfferedBackend& o : offered) engines.push_back(o.engine);
+        EXPECT_EQ(engines, c.offered) << static_cast<int>(c.choice) << c.procyonRuns << c.vineflowerRuns;
+    }
+}
+
 }  // namespace
