@@ -163,8 +163,13 @@ std::vector<std::string> jadEnvironment(const std::map<std::string, std::string>
 
 JadRun runJad(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
               int timeoutSeconds) {
+    return runJadAt(JAD_PATH, args, env, timeoutSeconds);
+}
+
+JadRun runJadAt(const std::string& program, const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env, int timeoutSeconds) {
     brindle::engine::RunRequest request;
-    request.program = JAD_PATH;
+    request.program = program;
     request.args = args;
     request.env = jadEnvironment(env);
     request.timeout = std::chrono::seconds(timeoutSeconds);

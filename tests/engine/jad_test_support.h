@@ -81,6 +81,9 @@ inline const std::string kNoNode = "/nonexistent/brindle-test/node";
 // one, so that jad runs Procyon alone.
 JadRun runJad(const std::vector<std::string>& args,
               const std::map<std::string, std::string>& env = {}, int timeoutSeconds = 120);
+// The same with the jad at `program` (an installed layout's).
+JadRun runJadAt(const std::string& program, const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env, int timeoutSeconds = 120);
 
 // Starts jad as runJad does, with stdout and stderr in `log`, without waiting for it; its
 // process id, -1 when it could not start. The caller collects it (waitpid).

@@ -63,17 +63,8 @@ public:
                std::map<std::string, std::string> env = {}) const {
         if (!env.contains("BRINDLE_JAD_NODE")) env["BRINDLE_JAD_NODE"] = "node";
         env.try_emplace("XDG_RUNTIME_DIR", services_.path().string());
-        brindle::engine::RunRequest request;
-        request.program = (dir_.path() / "jad").string();
-        request.args = {"-sjava", "-8", "-ff", "-d" + outFolder.string(), classFile.string()};
-        request.env = jadEnvironment(env);
-        request.timeout = 120s;
-        const brindle::engine::RunResult r = brindle::engine::runChild(request);
-        JadRun run;
-        if (r.ending == brindle::engine::RunResult::Ending::Exited) run.exitCode = r.status;
-        run.out = r.out;
-        run.err = r.err;
-        return run;
+        return runJadAt((dir_.path() / "jad").string(),
+                        {"-sjava", "-8", "-ff", "-d" + outFolder.string(), classFile.string()}, env);
     }
 
     const ServiceFolder& services() const { return services_; }
