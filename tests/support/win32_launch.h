@@ -1,5 +1,6 @@
 #pragma once
-// Windows tests: starts a command line exactly as given and waits for the process to end.
+// Windows tests: starts a command line exactly as given and waits for the process to end;
+// presses a button of its window.
 
 #include <windows.h>
 
@@ -15,6 +16,14 @@ inline bool startProcess(const std::string& commandLine, PROCESS_INFORMATION& pr
     process = PROCESS_INFORMATION{};
     return CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &process) != FALSE;
+}
+
+// Presses a push button of a dialog in another process: the dialog gets the BN_CLICKED that a
+// click sends. BM_CLICK goes through mouse capture and focus, which Wine may take back while a
+// newly shown window is still being activated, and the click is then lost.
+inline void pressButton(HWND dialog, int id) {
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 // The exit code of an ended process (0xFFFFFFFF when it has none), its handles closed.

@@ -17,6 +17,7 @@
 #include "fakes/fake_log.h"
 #include "support/files.h"
 #include "support/win32_files.h"
+#include "support/win32_launch.h"
 #include "texts/texts.h"
 #include "ui/resource.h"
 
@@ -277,7 +278,7 @@ TEST_F(RealEngine, FolderBatchDecompilesEveryClassFile) {
     DWORD ended = 0;
     GetExitCodeProcess(process.hProcess, &ended);
     ASSERT_NE(window, nullptr) << "Brindle.exe: " << ended;
-    SendMessageA(GetDlgItem(window, IDC_START_BATCH), BM_CLICK, 0, 0);
+    testing::pressButton(window, IDC_START_BATCH);
     HWND done = waitForWindow(process.dwProcessId, t.systemNotice, 240000);
     EXPECT_NE(done, nullptr) << "the batch did not end";
     if (done != nullptr) SendMessageA(done, WM_COMMAND, IDOK, 0);

@@ -263,7 +263,7 @@ TEST_F(BrindleExe, ClosingDuringABatchEndsTheProgramAtOnce) {
     writeFile(gate, "");
 
     const DWORD code = launchAndCloseWindow("\"" + brindle() + "\"", [&](HWND window) {
-        SendMessageA(GetDlgItem(window, 1009), BM_CLICK, 0, 0);
+        testing::pressButton(window, 1009);
         EXPECT_EQ(waitForCalls(engineLog(), 1).size(), 1u);
     });
     EXPECT_EQ(code, 0u);
@@ -292,7 +292,7 @@ TEST_F(BrindleExe, ClosingDuringAnArchiveBatchLeavesNoTemporaryFolder) {
     writeFile(gate, "");
 
     launchAndCloseWindow("\"" + brindle() + "\"", [&](HWND window) {
-        SendMessageA(GetDlgItem(window, 1009), BM_CLICK, 0, 0);
+        testing::pressButton(window, 1009);
         EXPECT_EQ(waitForCalls(engineLog(), 1).size(), 1u);
         WIN32_FIND_DATAA found;
         const HANDLE search = FindFirstFileA((scratch + "\\brindle-*").c_str(), &found);

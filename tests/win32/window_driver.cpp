@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "support/win32_launch.h"
 #include "texts/texts.h"
 #include "ui/resource.h"
 
@@ -30,7 +31,7 @@ int main() {
         std::fprintf(stderr, "no main window\n");
         return 1;
     }
-    SendMessageA(GetDlgItem(window, IDC_START_BATCH), BM_CLICK, 0, 0);
+    brindle::testing::pressButton(window, IDC_START_BATCH);
     HWND message = waitForDialog(t.systemNotice);
     if (message == nullptr) {
         std::fprintf(stderr, "no completion message\n");
