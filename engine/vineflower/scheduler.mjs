@@ -167,7 +167,9 @@ export class Scheduler {
     const folder = folderOf(file);
     const soon = this.#active > 1 || now - this.#lastRequestEnd <= this.#gapMs;
     this.#batch = soon && (this.#batch || folder === this.#lastFolder);
-    if (!this.#batch) this.#answered.clear();
+    // A file asked for again begins another walk over the same folders (a second batch
+    // started at once): what the last walk asked for is to be decompiled ahead again.
+    if (!this.#batch || this.#answered.has(file)) this.#answered.clear();
     this.#answered.add(file);
     this.#lastFolder = folder;
 

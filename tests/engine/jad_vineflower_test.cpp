@@ -225,21 +225,30 @@ TEST_F(JadVineflower, ProcyonsHelperOutputIsNeverWrittenWhereVineflowerDidBetter
               std::string::npos);
 }
 
-TEST_F(JadVineflower, AResultDecompiledAheadIsUsedOnlyForAnUnchangedFile) {
-    // A folder of four class files, requested in the order the folder lists them: the first
-    // two make a batch, the service decompiles the other two ahead.
-    const TempDir batch;
-    const fs::path folder = batch.path() / "demo" / "batch";
+// A folder of the batch classes' first builds, in the order the folder lists them.
+std::vector<fs::path> batchFolder(const fs::path& root, const fs::path& builds) {
+    const fs::path folder = root / "demo" / "batch";
     fs::create_directories(folder);
-    const fs::path firstBuild = root_->path() / "first" / "demo" / "batch";
-    const fs::path secondBuild = root_->path() / "second" / "demo" / "batch";
     for (const std::string name : kBatchClasses)
-        fs::copy_file(firstBuild / (name + ".class"), folder / (name + ".class"));
+        fs::copy_file(builds / "first" / "demo" / "batch" / (name + ".class"),
+                      folder / (name + ".class"));
     // Older than the file system's clock step: a result is held only for files that were
     // not being written while they were read.
     std::this_thread::sleep_for(1200ms);
     std::vector<fs::path> order;
     for (const auto& entry : fs::directory_iterator(folder)) order.push_back(entry.path());
+    return order;
+}
+
+// Now a decompile takes longer than the time limit: only a held result can answer in time.
+const std::map<std::string, std::string> kSlowDecompile{{"BRINDLE_JAD_SERVICE_DELAY_MS", "6000"},
+                                                        {"BRINDLE_JAD_TIMEOUT", "3"}};
+
+TEST_F(JadVineflower, AResultDecompiledAheadIsUsedOnlyForAnUnchangedFile) {
+    // Four class files, requested in the order the folder lists them: the first two make a
+    // batch, the service decompiles the other two ahead.
+    const TempDir batch;
+    const std::vector<fs::path> order = batchFolder(batch.path(), root_->path());
     ASSERT_EQ(order.size(), 4u);
 
     const Install install;
@@ -249,12 +258,9 @@ TEST_F(JadVineflower, AResultDecompiledAheadIsUsedOnlyForAnUnchangedFile) {
     }
     std::this_thread::sleep_for(1500ms);  // the rest is decompiled ahead meanwhile
 
-    // Now a decompile takes longer than the time limit: only a held result can answer in time.
-    const std::map<std::string, std::string> slow{{"BRINDLE_JAD_SERVICE_DELAY_MS", "6000"},
-                                                  {"BRINDLE_JAD_TIMEOUT", "3"}};
     const fs::path& unchanged = order[2];
     const std::string java = unchanged.stem().string() + ".java";
-    const JadRun held = install.run(unchanged, out("held"), slow);
+    const JadRun held = install.run(unchanged, out("held"), kSlowDecompile);
     ASSERT_EQ(held.exitCode, 0) << held.err;
     const JadRun cold = install.run(unchanged, out("held-cold"), {{"BRINDLE_JAD_COLD", "1"}});
     ASSERT_EQ(cold.exitCode, 0) << cold.err;
@@ -263,9 +269,10 @@ TEST_F(JadVineflower, AResultDecompiledAheadIsUsedOnlyForAnUnchangedFile) {
 
     // Replaced by its other build since it was decompiled ahead: decompiled afresh.
     const fs::path& changed = order[3];
-    fs::copy_file(secondBuild / changed.filename(), batch.path() / "next.class");
+    fs::copy_file(root_->path() / "second" / "demo" / "batch" / changed.filename(),
+                  batch.path() / "next.class");
     fs::rename(batch.path() / "next.class", changed);
-    const JadRun slowRun = install.run(changed, out("changed"), slow);
+    const JadRun slowRun = install.run(changed, out("changed"), kSlowDecompile);
     EXPECT_EQ(slowRun.exitCode, 1) << "not the held result: a fresh decompile, too slow";
     EXPECT_EQ(slowRun.err, "jad: " + changed.string() + ": timed out after 3 s\n");
     const JadRun fresh = install.run(changed, out("fresh"));
@@ -273,6 +280,28 @@ TEST_F(JadVineflower, AResultDecompiledAheadIsUsedOnlyForAnUnchangedFile) {
     EXPECT_NE(
         readFile(out("fresh") / (changed.stem().string() + ".java")).value_or("").find("second()"),
         std::string::npos);
+}
+
+TEST_F(JadVineflower, ASecondBatchRightAfterTheFirstIsDecompiledAheadToo) {
+    const TempDir batch;
+    const std::vector<fs::path> order = batchFolder(batch.path(), root_->path());
+    ASSERT_EQ(order.size(), 4u);
+
+    const Install install;
+    const std::map<std::string, std::string> workers{{"BRINDLE_JAD_WORKERS", "2"}};
+    for (const fs::path& file : order) {
+        const JadRun run = install.run(file, out("first walk"), workers);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    // The same walk again at once, as the service sees a second batch started without a pause.
+    for (const fs::path& file : {order[0], order[1]}) {
+        const JadRun run = install.run(file, out("second walk"), workers);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    std::this_thread::sleep_for(1500ms);
+    const JadRun held = install.run(order[2], out("second walk"), kSlowDecompile);
+    EXPECT_EQ(held.exitCode, 0) << "the second walk's next file was not decompiled ahead: "
+                                << held.err;
 }
 
 }  // namespace
