@@ -25,7 +25,8 @@ DWORD PipeReader::readSome(DWORD want) {
     DWORD got = 0;
     if (!ReadFile(pipe_, buffer_.get(), want, &got, nullptr)) return 0;
     total_ += got;
-    if (text_.size() < keep_) text_.append(buffer_.get(), std::min<std::size_t>(got, keep_ - text_.size()));
+    if (text_.size() < keep_)
+        text_.append(buffer_.get(), std::min<std::size_t>(got, keep_ - text_.size()));
     if (signal_ != nullptr && total_ > signalPast_) SetEvent(signal_);
     return got;
 }
