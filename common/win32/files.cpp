@@ -11,6 +11,7 @@
 #include <cwchar>
 
 #include "common/win32/file_names.h"
+#include "common/win32/unique_handle.h"
 #include "common/win32/wide_text.h"
 
 namespace brindle::common {
@@ -19,32 +20,11 @@ namespace {
 using win32::errorText;
 using win32::longPath;
 using win32::narrow;
+using win32::UniqueHandle;
 
 void setError(std::string* error, std::string_view what, const std::string& path, DWORD number) {
     if (error != nullptr) *error = std::string(what) + " " + path + ": " + errorText(number);
 }
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-    ~Handle() { close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    void reset(HANDLE handle) {
-        close();
-        handle_ = handle;
-    }
-    BOOL close() {
-        const BOOL closed = valid() ? CloseHandle(handle_) : TRUE;
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 // While a file is being replaced, a console's Ctrl+C, Ctrl+Break or close waits until the new
 // file is in place (or the temporary file gone), then ends the program as it would have.
@@ -177,7 +157,7 @@ bool replaceFile(const std::string& path, std::string_view bytes, const ReplaceO
 
     InterruptsHeld held;
     std::wstring temp;
-    Handle file;
+    UniqueHandle file;
     for (unsigned attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
         // A short name: the target's may already be close to the length limit.
         wchar_t name[32];
@@ -231,8 +211,8 @@ ReadStatus readWholeFile(const std::string& path, std::size_t maxBytes, std::str
     const std::wstring wide = longPath(path);
     if (wide.empty()) return fail(ReadStatus::CannotOpen, ERROR_INVALID_NAME);
     if (isFolder(wide)) return ReadStatus::IsFolder;
-    Handle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
         const DWORD number = GetLastError();
         const bool missing = number == ERROR_FILE_NOT_FOUND || number == ERROR_PATH_NOT_FOUND;

@@ -5,28 +5,17 @@
 #include <algorithm>
 #include <atomic>
 
+#include "common/win32/child_handles.h"
+#include "common/win32/pipe_reader.h"
 #include "common/win32/wide_text.h"
 #include "engine/win32/process_start.h"
 
 namespace brindle::engine::win32 {
+
+using common::win32::makeChildPipe;
+using common::win32::PipeReader;
+using common::win32::UniqueHandle;
 namespace {
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~Handle() { reset(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    void reset(HANDLE handle = nullptr) {
-        if (valid()) CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 // Set by a console's Ctrl+C, Ctrl+Break or close while a child runs.
 HANDLE g_stop = nullptr;
@@ -40,29 +29,6 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     return TRUE;
 }
 
-// Reads one pipe to its end on its own thread, keeping at most `keep` bytes.
-struct PipeReader {
-    HANDLE pipe = nullptr;
-    std::size_t keep = 0;
-    std::size_t limit = 0;      // more than this many bytes in all sets `tooMuch`
-    HANDLE tooMuch = nullptr;   // event, or null
-    std::string text;
-    std::size_t total = 0;
-
-    static DWORD WINAPI run(void* self) {
-        auto* r = static_cast<PipeReader*>(self);
-        char buffer[65536];
-        for (;;) {
-            DWORD got = 0;
-            if (!ReadFile(r->pipe, buffer, sizeof buffer, &got, nullptr) || got == 0) return 0;
-            r->total += got;
-            if (r->text.size() < r->keep)
-                r->text.append(buffer, std::min<std::size_t>(got, r->keep - r->text.size()));
-            if (r->tooMuch != nullptr && r->total > r->limit) SetEvent(r->tooMuch);
-        }
-    }
-};
-
 RunResult startFailed(DWORD error) {
     RunResult r;
     r.ending = RunResult::Ending::StartFailed;
@@ -70,29 +36,18 @@ RunResult startFailed(DWORD error) {
     return r;
 }
 
-// A pipe whose write end the child inherits and whose read end it does not.
-bool makePipe(Handle& readEnd, Handle& writeEnd) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE r = nullptr;
-    HANDLE w = nullptr;
-    if (!CreatePipe(&r, &w, &inherit, 0)) return false;
-    readEnd.reset(r);
-    writeEnd.reset(w);
-    return SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0) != FALSE;
-}
-
 }  // namespace
 
 RunResult JobRunner::run(const RunRequest& request) {
-    Handle job(CreateJobObjectW(nullptr, nullptr));
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
     if (!job.valid()) return startFailed(GetLastError());
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     // Should Jad.exe itself end early, Windows ends the job with it.
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
-    Handle outRead, outWrite, errRead, errWrite;
-    if (!makePipe(outRead, outWrite) || !makePipe(errRead, errWrite))
+    UniqueHandle outRead, outWrite, errRead, errWrite;
+    if (!makeChildPipe(outRead, outWrite) || !makeChildPipe(errRead, errWrite))
         return startFailed(GetLastError());
     HiddenStart start;
     start.program = request.program;
@@ -103,20 +58,21 @@ RunResult JobRunner::run(const RunRequest& request) {
     start.flags = CREATE_SUSPENDED;
     PROCESS_INFORMATION info{};
     if (!startHidden(start, info)) return startFailed(GetLastError());
-    Handle process(info.hProcess);
-    Handle thread(info.hThread);
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
     // Where Windows allows no nested job, the time limit still ends java itself.
     const bool inJob = AssignProcessToJobObject(job.get(), process.get()) != FALSE;
     ResumeThread(thread.get());
     outWrite.reset();
     errWrite.reset();
 
-    Handle tooMuch(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    Handle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    PipeReader out{outRead.get(), request.maxStdout + 1, request.maxStdout, tooMuch.get(), {}, 0};
-    PipeReader err{errRead.get(), request.maxStderr, SIZE_MAX, nullptr, {}, 0};
-    Handle outThread(CreateThread(nullptr, 0, PipeReader::run, &out, 0, nullptr));
-    Handle errThread(CreateThread(nullptr, 0, PipeReader::run, &err, 0, nullptr));
+    UniqueHandle tooMuch(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    PipeReader out(outRead.get(), request.maxStdout + 1);
+    out.signalWhenPast(request.maxStdout, tooMuch.get());
+    PipeReader err(errRead.get(), request.maxStderr);
+    out.startThread();
+    err.startThread();
 
     g_stop = stop.get();
     g_stopEvent = 0;
@@ -150,20 +106,17 @@ RunResult JobRunner::run(const RunRequest& request) {
     SetConsoleCtrlHandler(onConsoleEvent, FALSE);
     g_stop = nullptr;
 
-    for (const HANDLE reader : {outThread.get(), errThread.get()}) {
-        if (reader == nullptr) continue;
-        if (WaitForSingleObject(reader, 5000) != WAIT_OBJECT_0) {
-            CancelSynchronousIo(reader);
-            WaitForSingleObject(reader, INFINITE);
-        }
-    }
+    // Once the job has ended, what is left in the pipes comes at once; a read still waiting
+    // after that is given up.
+    out.join(5000);
+    err.join(5000);
     if (result.ending == RunResult::Ending::Exited) {
         DWORD code = 0;
         GetExitCodeProcess(process.get(), &code);
         result.status = static_cast<int>(code);
     }
-    result.out = std::move(out.text);
-    result.err = std::move(err.text);
+    result.out = std::move(out.text());
+    result.err = std::move(err.text());
     return result;
 }
 

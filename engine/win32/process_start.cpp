@@ -3,28 +3,17 @@
 #include <algorithm>
 #include <memory>
 
-#include "engine/win32/quote_argument.h"
+#include "common/win32/child_handles.h"
 #include "common/win32/wide_text.h"
+#include "engine/win32/quote_argument.h"
 
 namespace brindle::engine::win32 {
 
 using common::win32::fullPath;
+using common::win32::openNulForChild;
+using common::win32::UniqueHandle;
 using common::win32::widen;
 namespace {
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~Handle() {
-        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 std::wstring environmentBlock(const std::vector<std::string>& env) {
     std::vector<std::wstring> entries;
@@ -75,9 +64,7 @@ private:
 }  // namespace
 
 bool startHidden(const HiddenStart& start, PROCESS_INFORMATION& process) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    Handle null(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            &inherit, OPEN_EXISTING, 0, nullptr));
+    const UniqueHandle null = openNulForChild();
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;

@@ -11,12 +11,19 @@
 #include <mutex>
 #include <vector>
 
+#include "common/win32/child_handles.h"
+#include "common/win32/pipe_reader.h"
 #include "core/path_rules.h"
 #include "core/process_output.h"
 #include "os/host_platform.h"
 
 namespace brindle {
 namespace {
+
+using common::win32::makeChildPipe;
+using common::win32::openNulForChild;
+using common::win32::PipeReader;
+using common::win32::UniqueHandle;
 
 bool isAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
@@ -39,10 +46,11 @@ WORD showCommand(ShowState show) {
 // pipe) must reach no other, or the pipe would not end when the engine does.
 std::mutex creating;
 
-// Creates the process from the command text alone; the handle of the new process, or null.
+// Creates the process from the command text alone; the handle of the new process, or none.
 // errorOutput, when given, becomes its standard error, with its input and output on NUL, and the
 // process gets no console window of its own.
-HANDLE createProcess(const ProcessCommand& command, ShowState show, HANDLE errorOutput = nullptr) {
+UniqueHandle createProcess(const ProcessCommand& command, ShowState show,
+                           HANDLE errorOutput = nullptr) {
     // CreateProcessA may write into the command line, so it gets a copy of any length.
     std::vector<char> commandLine(command.text.begin(), command.text.end());
     commandLine.push_back('\0');
@@ -52,40 +60,22 @@ HANDLE createProcess(const ProcessCommand& command, ShowState show, HANDLE error
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = showCommand(show);
     DWORD flags = NORMAL_PRIORITY_CLASS;
-    HANDLE nul = INVALID_HANDLE_VALUE;
+    UniqueHandle nul;
     if (errorOutput != nullptr) {
-        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-        nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          &inherited, OPEN_EXISTING, 0, nullptr);
+        nul = openNulForChild();
         startup.dwFlags |= STARTF_USESTDHANDLES;
-        startup.hStdInput = nul;
-        startup.hStdOutput = nul;
+        startup.hStdInput = nul.get();
+        startup.hStdOutput = nul.get();
         startup.hStdError = errorOutput;
         flags |= CREATE_NO_WINDOW;
     }
     PROCESS_INFORMATION process{};
-    const BOOL created = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags,
-                                        nullptr, nullptr, &startup, &process);
-    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
-    if (!created) return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
-// Reads what is waiting in the pipe; false once every writer has closed it.
-bool readAvailable(HANDLE pipe, std::string& kept) {
-    DWORD available = 0;
-    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return false;
-    char buffer[4096];
-    while (available > 0) {
-        DWORD got = 0;
-        const DWORD want = available < sizeof buffer ? available : DWORD{sizeof buffer};
-        if (!ReadFile(pipe, buffer, want, &got, nullptr) || got == 0) return false;
-        const std::size_t room = kErrorOutputKept - std::min(kErrorOutputKept, kept.size());
-        kept.append(buffer, std::min<std::size_t>(got, room));
-        available -= got;
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                        nullptr, &startup, &process)) {
+        return {};
     }
-    return true;
+    CloseHandle(process.hThread);
+    return UniqueHandle(process.hProcess);
 }
 
 // Allows the current user, and no one else, into a folder and everything made in it.
@@ -234,48 +224,33 @@ public:
 
     ProcessOutcome runAndWait(const ProcessCommand& command, ShowState show) override {
         ProcessOutcome outcome;
-        HANDLE readEnd = nullptr;
-        HANDLE writeEnd = nullptr;
-        HANDLE process = nullptr;
+        UniqueHandle readEnd;
+        UniqueHandle process;
         {
             const std::lock_guard lock(creating);
-            if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) return outcome;
-            SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-            process = createProcess(command, show, writeEnd);
-            // The child holds its own copy: the pipe ends when the child (and anything it
-            // handed the copy on to) does.
-            CloseHandle(writeEnd);
+            UniqueHandle writeEnd;
+            if (!makeChildPipe(readEnd, writeEnd)) return outcome;
+            process = createProcess(command, show, writeEnd.get());
+            // writeEnd closes here, while no other child can be started: the child holds its
+            // own copy, and the pipe ends when the child (and anything it handed the copy on
+            // to) does.
         }
-        if (process == nullptr) {
-            CloseHandle(readEnd);
-            return outcome;
-        }
+        if (!process.valid()) return outcome;
         outcome.started = true;
         // Read while it runs, so that it never waits on a full pipe. A child of the engine that
         // kept the pipe open must not hold the batch: the engine's end is what counts.
-        std::string errors;
-        while (readAvailable(readEnd, errors)) {
-            if (WaitForSingleObject(process, 20) == WAIT_OBJECT_0) {
-                readAvailable(readEnd, errors);
-                break;
-            }
-        }
-        WaitForSingleObject(process, INFINITE);
+        PipeReader errors(readEnd.get(), kErrorOutputKept);
+        errors.readUntilExit(process.get());
         DWORD code = 0;
-        GetExitCodeProcess(process, &code);
-        CloseHandle(process);
-        CloseHandle(readEnd);
+        GetExitCodeProcess(process.get(), &code);
         outcome.exitCode = static_cast<int>(code);
-        outcome.errorLine = firstErrorLine(errors, kWin32Style);
+        outcome.errorLine = firstErrorLine(errors.text(), kWin32Style);
         return outcome;
     }
 
     bool start(const ProcessCommand& command, ShowState show) override {
         const std::lock_guard lock(creating);
-        const HANDLE process = createProcess(command, show);
-        if (process == nullptr) return false;
-        CloseHandle(process);
-        return true;
+        return createProcess(command, show).valid();
     }
 
     void clearAttributes(const std::string& path) override {
