@@ -139,6 +139,7 @@ export class Scheduler {
   #lastFolder = "";
   #batch = false;
   #answered = new Set();  // in this batch
+  #walkStart = "";        // the first request of this batch
   #ahead = [];            // tasks not begun: { path, timeoutSeconds, begun, requested, waiters }
   #pending = new Map();   // path -> task, queued ahead or begun
   #held = new Map();      // path -> { kind, text, result }, oldest first
@@ -167,9 +168,10 @@ export class Scheduler {
     const folder = folderOf(file);
     const soon = this.#active > 1 || now - this.#lastRequestEnd <= this.#gapMs;
     this.#batch = soon && (this.#batch || folder === this.#lastFolder);
-    // A file asked for again begins another walk over the same folders (a second batch
-    // started at once): what the last walk asked for is to be decompiled ahead again.
-    if (!this.#batch || this.#answered.has(file)) this.#answered.clear();
+    // The batch's first file asked for again: the walk has started over (a second batch
+    // started at once), and what the last walk asked for is to be decompiled ahead again.
+    if (!this.#batch || (file === this.#walkStart && this.#answered.has(file))) this.#answered.clear();
+    if (!this.#batch) this.#walkStart = file;
     this.#answered.add(file);
     this.#lastFolder = folder;
 

@@ -91,6 +91,7 @@ final class Scheduler {
     private String lastFolder = "";
     private boolean batch;
     private final Set<Key> answered = new HashSet<>();  // in this batch
+    private Key walkStart;  // the first request of this batch
     private final Set<String> walked = new HashSet<>();  // the folders of this batch's requests
     // Folders as the batch walks them, the latest used last.
     private final LinkedHashMap<String, Listing> listings = new LinkedHashMap<>(16, 0.75f, true);
@@ -118,10 +119,13 @@ final class Scheduler {
             final long now = System.nanoTime();
             final boolean soon = activeRequests > 1 || now - lastRequestEnd <= batchGap;
             batch = soon && (batch || key.folder().equals(lastFolder));
-            if (!batch) {
+            // The batch's first file asked for again: the walk has started over (a second batch
+            // started at once), and what the last walk asked for is to be decompiled ahead again.
+            if (!batch || (key.equals(walkStart) && answered.contains(key))) {
                 answered.clear();
                 walked.clear();
             }
+            if (!batch) walkStart = key;
             answered.add(key);
             walked.add(key.folder());
             lastFolder = key.folder();

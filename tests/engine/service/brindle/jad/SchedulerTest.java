@@ -273,6 +273,22 @@ public class SchedulerTest {
     }
 
     @Test
+    public void aSecondWalkStartedRightAfterTheFirstIsDecompiledAheadAgain() throws Exception {
+        final Path folder = root.resolve("many");
+        final Scheduler scheduler = scheduler(1, 60_000);
+        final List<String> names = after(folder, "");
+        for (String name : names) ask(scheduler, folder.resolve(name));
+        for (int i = 0; i < 600 && scheduler.busy(); i++) Thread.sleep(10);
+        final int firstWalk = decompiled.size();
+
+        // The same walk again at once: the files the first walk asked for are asked again.
+        ask(scheduler, folder.resolve(names.get(0)));
+        ask(scheduler, folder.resolve(names.get(1)));
+        for (int i = 0; i < 600 && scheduler.busy(); i++) Thread.sleep(10);
+        assertEquals(names, decompiled.subList(firstWalk, decompiled.size()));
+    }
+
+    @Test
     public void workAheadFollowsTheWalkIntoASubfolderAndBackToTheFolderAbove() throws Exception {
         final Scheduler scheduler = scheduler(1, 2, 60_000);
         final List<String> names = new ArrayList<>();
