@@ -6,7 +6,9 @@
 //                 on a small class), then a second one, for 1, 2 and 4 workers and the default
 //                 (the cores less one; the service has a decompiler more than its workers); each
 //                 with a service of its own, whose peak memory (VmHWM) is shown, and with the
-//                 processor time the service and the jad runs took (apart from other load)
+//                 processor time the service and the jad runs took (apart from other load),
+//                 the service's split into its decompilers, garbage collection and the VM's
+//                 compilers
 //   warm == cold: every class file decompiled cold too, byte-compared with every batch: the
 //                 service program's cold mode, a fresh Procyon for each class file as a cold
 //                 jad run has, many class files in one VM (one VM per core)
@@ -91,9 +93,9 @@ int run(const std::vector<std::string>& args) {
     return exitStatus(start(args));
 }
 
-// Processor seconds (user and system) of a process, from /proc; 0 when it is gone.
-double cpuSeconds(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+// Processor seconds (user and system) in a /proc stat file; 0 when it is gone.
+double statCpuSeconds(const fs::path& statFile) {
+    std::ifstream in(statFile);
     std::string stat((std::istreambuf_iterator<char>(in)), {});
     const std::size_t close = stat.rfind(')');
     if (close == std::string::npos) return 0;
@@ -104,6 +106,34 @@ double cpuSeconds(pid_t pid) {
     for (int i = 3; i <= 15 && fields >> field; ++i)
         if (i >= 14) ticks += std::atof(field.c_str());
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Of a process, all its threads.
+double cpuSeconds(pid_t pid) {
+    return statCpuSeconds("/proc/" + std::to_string(pid) + "/stat");
+}
+
+// A Java VM's processor seconds by what its threads do, from each thread's name in /proc.
+struct VmCpu {
+    double decompilers = 0;  // the service's own threads
+    double collector = 0;    // garbage collection
+    double compilers = 0;    // the just-in-time compilers
+};
+
+VmCpu vmCpuSeconds(pid_t pid) {
+    VmCpu cpu;
+    std::error_code error;
+    const fs::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : fs::directory_iterator(tasks, error)) {
+        std::ifstream commFile(task.path() / "comm");
+        std::string comm;
+        std::getline(commFile, comm);
+        const double seconds = statCpuSeconds(task.path() / "stat");
+        if (comm.starts_with("jad-")) cpu.decompilers += seconds;
+        else if (comm.starts_with("GC Thread")) cpu.collector += seconds;
+        else if (comm.starts_with("C1 ") || comm.starts_with("C2 ")) cpu.compilers += seconds;
+    }
+    return cpu;
 }
 
 // Processor seconds of this process's waited-for children so far.
@@ -127,6 +157,7 @@ struct Batch {
     double seconds = 0;
     int files = 0;
     double serviceCpu = 0;  // processor seconds
+    VmCpu serviceSplit;
     double jadCpu = 0;
 };
 
@@ -139,13 +170,19 @@ Batch batch(const fs::path& source, const fs::path& output, pid_t service = -1) 
     BatchWalker walker(hostPlatform(), state, sink, hostTexts());
     Batch b;
     const double serviceBefore = service > 0 ? cpuSeconds(service) : 0;
+    const VmCpu splitBefore = service > 0 ? vmCpuSeconds(service) : VmCpu{};
     const double jadBefore = childrenCpuSeconds();
     b.seconds = timed([&] {
         walker.start();
         walker.wait();
     });
     b.files = state.producedCount.load();
-    if (service > 0) b.serviceCpu = cpuSeconds(service) - serviceBefore;
+    if (service > 0) {
+        b.serviceCpu = cpuSeconds(service) - serviceBefore;
+        const VmCpu after = vmCpuSeconds(service);
+        b.serviceSplit = {after.decompilers - splitBefore.decompilers, after.collector - splitBefore.collector,
+                          after.compilers - splitBefore.compilers};
+    }
     b.jadCpu = childrenCpuSeconds() - jadBefore;
     return b;
 }
@@ -241,6 +278,8 @@ void row(const char* what, double seconds, int count, double baseline) {
 void batchRow(const char* what, const Batch& b, double baseline) {
     row(what, b.seconds, b.files, baseline);
     std::printf("  %-46s %8.2f s service, %.2f s jad runs\n", "  processor time", b.serviceCpu, b.jadCpu);
+    std::printf("  %-46s %8.2f s decompilers, %.2f s garbage collection, %.2f s compilers\n",
+                "  the service's", b.serviceSplit.decompilers, b.serviceSplit.collector, b.serviceSplit.compilers);
 }
 
 // The class path of Procyon's own command line and of jad's cold runs (with the service's jar).

@@ -3,10 +3,6 @@ package brindle.jad.procyon;
 import com.strobel.assembler.metadata.MetadataSystem;
 import com.strobel.assembler.metadata.TypeDefinition;
 import java.io.File;
-import java.lang.management.ManagementFactory;
-import java.lang.management.MemoryPoolMXBean;
-import java.lang.management.MemoryType;
-import java.lang.management.MemoryUsage;
 import java.util.HashMap;
 import java.util.LinkedHashSet;
 import java.util.Map;
@@ -21,14 +17,19 @@ final class ClassPathTypes extends MetadataSystem {
     static final int LIMIT = 16_384;
 
     private final ClassPathLoader classPath;
+    private final OldGeneration heap;
+    // The collections of the heap's long-lived part before this set was started.
+    private final long collectionsBefore;
     // The package of every type read, with the types' names inside it.
     private final Map<String, Set<String>> byPackage = new HashMap<>();
     private int count;
     private int misses;
 
-    ClassPathTypes(ClassPathLoader classPath) {
+    ClassPathTypes(ClassPathLoader classPath, OldGeneration heap) {
         super(classPath);
         this.classPath = classPath;
+        this.heap = heap;
+        this.collectionsBefore = heap.collections();
     }
 
     // The class path's type of this name, or null when the class path has none.
@@ -57,22 +58,14 @@ final class ClassPathTypes extends MetadataSystem {
         return misses;
     }
 
-    // Past LIMIT types, or when the heap's long-lived part was more than half full after its
-    // last collection: the kept types of every decompiler share the heap with the work in hand,
-    // and a heap kept full collects again and again (a large library's batch came to a crawl).
+    // Past LIMIT types, or when a collection of the heap's long-lived part since this set was
+    // started left it more than half full: the kept types of every decompiler share the heap
+    // with the work in hand, and a heap kept full collects again and again (a large library's
+    // batch came to a crawl). Only a collection after the set's start counts: the last one's
+    // figures stand until the next, often many class files later, and a set started afresh
+    // after each of them would keep nothing.
     boolean full() {
-        return count > LIMIT || heapTight();
-    }
-
-    private static boolean heapTight() {
-        for (MemoryPoolMXBean pool : ManagementFactory.getMemoryPoolMXBeans()) {
-            // Only the old generation supports usage thresholds; eden and survivors are meant
-            // to fill up.
-            if (pool.getType() != MemoryType.HEAP || !pool.isUsageThresholdSupported()) continue;
-            final MemoryUsage after = pool.getCollectionUsage();
-            if (after != null && after.getMax() > 0 && after.getUsed() > after.getMax() / 2) return true;
-        }
-        return false;
+        return count > LIMIT || (heap.collections() != collectionsBefore && heap.halfFull());
     }
 
     // Whether a request that knows these class files and folders would have read one of these

@@ -41,7 +41,7 @@ public final class ProcyonEngine implements Engine {
     }
 
     private ClassPathTypes newClassPathTypes() {
-        final ClassPathTypes types = new ClassPathTypes(classPath);
+        final ClassPathTypes types = new ClassPathTypes(classPath, OldGeneration.HEAP);
         types.setEagerMethodLoadingEnabled(new CommandLineOptions().isEagerMethodLoadingEnabled());
         return types;
     }
